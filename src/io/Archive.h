@@ -1,0 +1,105 @@
+#pragma once
+// The attribute archive: typed little-endian transfers over a byte stream. One object routine
+// serves both directions: in load mode every transfer reads into its variable, in store mode it
+// writes from it.
+
+#include <cstdint>
+
+#include "io/Serial.h"
+
+class CKVQString;
+class CIMemFile;
+
+class CIArchive {
+public:
+    enum Mode : int32_t {
+        SM_WRITE = 0,
+        SM_READ = 1,
+    };
+    static constexpr int kMaxSavedOffsets = 10;
+    // Record blocks longer than this are refused (100 MiB).
+    static constexpr int32_t kMaxBlockLength = 104857600;
+    static constexpr int kPtrNameBytes = 32;
+
+    CIArchive();  // no stream yet; load mode
+    CIArchive(CISerial* serial, int32_t mode);
+    CIArchive(const CIArchive&) = delete;
+    CIArchive& operator=(const CIArchive&) = delete;
+    virtual ~CIArchive() = default;
+
+    void SetSerial(CISerial* serial, int32_t mode);
+    CISerial* GetSerial() const { return serial_; }
+    // Seeks the stream to 0 and selects the direction.
+    void setMode(int32_t mode);
+    int32_t getMode() const { return mode_; }
+    bool IsLoading() const { return mode_ == SM_READ; }
+    bool IsStoring() const { return mode_ == SM_WRITE; }
+    // The stream's error code (0 when there is none, or no stream).
+    int32_t GetError() const;
+
+    // Transfers. Each returns the stream's result: the byte count, or -1 on failure.
+    int32_t Int8(int8_t& v);
+    int32_t UInt8(uint8_t& v);
+    int32_t Char(char& v);
+    int32_t Int16(int16_t& v);
+    int32_t UInt16(uint16_t& v);
+    int32_t Int32(int32_t& v);
+    int32_t UInt32(uint32_t& v);
+    int32_t Long(int32_t& v) { return Int32(v); }
+    int32_t Float(float& v);
+    // Four bytes; true exactly when the stored value is 1; store writes 1 for any true.
+    int32_t Bool(bool& v);
+    // Four bytes holding the int32 as given; load yields 1 when the stored value is 1, else 0.
+    int32_t UiBoolean(int32_t& v);
+    int32_t Bytes(void* buffer, int32_t length);
+    // int32 n, then n bytes. Load zeroes capacity bytes first, and reads the bytes only when
+    // 0 <= n <= capacity (else they stay on the stream). Returns n on success, -1 otherwise.
+    int32_t CountedBytes(void* buffer, int32_t& n, int32_t capacity);
+    // The engine string: n, n, bytes including the terminating zero.
+    void String(CKVQString& s, int32_t maxLength = -1);
+    // 32-byte zero-padded type name, then a 32-bit token for the pointer. Tokens are only
+    // meaningful inside this process.
+    void* Ptr(const char* typeName, void* pointer);
+
+    // Convenience overloads so record routines read as one list of fields.
+    int32_t Transfer(int8_t& v) { return Int8(v); }
+    int32_t Transfer(uint8_t& v) { return UInt8(v); }
+    int32_t Transfer(char& v) { return Char(v); }
+    int32_t Transfer(int16_t& v) { return Int16(v); }
+    int32_t Transfer(uint16_t& v) { return UInt16(v); }
+    int32_t Transfer(int32_t& v) { return Int32(v); }
+    int32_t Transfer(uint32_t& v) { return UInt32(v); }
+    int32_t Transfer(float& v) { return Float(v); }
+    int32_t Transfer(bool& v) { return Bool(v); }
+    void Transfer(CKVQString& s) { String(s); }
+
+    // Saved offsets (store mode only; ignored when all ten are used).
+    void PushAddress();
+    void SeekAddress(int index);
+    void ResetAddress() { savedCount_ = 0; }
+    int32_t GetSavedAddressCount() const { return savedCount_; }
+    int32_t GetSavedAddress(int index) const;
+
+    void SetVersion(uint8_t version) { version_ = version; }
+    uint8_t GetVersion() const { return version_; }
+
+    // True when this process runs on a big-endian machine (tested once, on first use).
+    static bool IsHostBigEndian();
+
+protected:
+    int32_t Raw(void* data, int32_t length);
+
+private:
+    int32_t Scalar(void* data, int32_t length);
+
+    CISerial* serial_ = nullptr;
+    CIMemFile* memSerial_ = nullptr;  // the same stream when it is memory, for the fast path
+    int32_t mode_ = SM_READ;
+    int32_t saved_[kMaxSavedOffsets] = {};
+    int32_t savedCount_ = 0;
+    uint8_t version_ = 0;
+};
+
+// Resolves the pointer tokens written by CIArchive::Ptr (0 is null; unknown tokens give null).
+uint32_t KVQPointerToken(void* pointer);
+void* KVQPointerFromToken(uint32_t token);

@@ -1,0 +1,46 @@
+#pragma once
+// The archive's stream over a growable memory buffer (the parameter buffer of messages).
+
+#include <cstdint>
+
+#include "io/Serial.h"
+
+class CIMemFile final : public CISerial {
+public:
+    static constexpr int32_t kInlineCapacity = 32;
+
+    explicit CIMemFile(int32_t capacityHint = 0);
+    CIMemFile(const void* data, int32_t length);  // starts with a copy of the block
+    CIMemFile(const CIMemFile&) = delete;
+    CIMemFile& operator=(const CIMemFile&) = delete;
+    ~CIMemFile() override;
+
+    int32_t Read(void* buffer, int32_t length) override;
+    int32_t Write(const void* buffer, int32_t length) override;
+    int32_t GetError() const override { return error_; }
+    void SetError(int32_t code) override { error_ = code; }
+    // Negative positions are refused (the position stays where it was).
+    void Seek(int32_t position) override;
+    int32_t Tell() const override { return position_; }
+    int32_t GetSize() const override { return length_; }
+
+    const uint8_t* GetBuffer() const { return data_; }
+    uint8_t* GetBuffer() { return data_; }
+    int32_t GetCapacity() const { return capacity_; }
+    // Forgets the content and the error, keeping the storage.
+    void Reset();
+
+    // Inline fast paths for the archive: a fixed-size read or write without a virtual call.
+    bool ReadFast(void* buffer, int32_t length);
+    void WriteFast(const void* buffer, int32_t length);
+
+private:
+    void Grow(int32_t needed);
+
+    uint8_t inline_[kInlineCapacity];
+    uint8_t* data_ = inline_;
+    int32_t length_ = 0;
+    int32_t capacity_ = kInlineCapacity;
+    int32_t position_ = 0;
+    int32_t error_ = 0;
+};

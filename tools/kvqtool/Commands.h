@@ -1,0 +1,28 @@
+#pragma once
+// kvqtool sub-commands. Each takes its own arguments (after the sub-command name) and returns
+// the exit status: 0 success, 1 failure. "--help" as any argument prints the command's usage.
+
+#include <string>
+#include <vector>
+
+using ToolArgs = std::vector<std::string>;
+
+struct ToolCommand {
+    const char* name;
+    const char* usage;    // one line: arguments
+    const char* summary;  // one line: what it does
+    int (*run)(const ToolArgs& args);
+};
+
+// Package commands (pack, list, cat, unpack).
+int RunPack(const ToolArgs& args);
+int RunList(const ToolArgs& args);
+int RunCat(const ToolArgs& args);
+int RunUnpack(const ToolArgs& args);
+// Configuration command.
+int RunCfg(const ToolArgs& args);
+
+// Prints "kvqtool NAME: message" to standard error and returns 1.
+int ToolError(const char* command, const std::string& message);
+// True when args hold "--help" or "-h"; prints the usage of the named command.
+bool WantsHelp(const char* command, const ToolArgs& args);

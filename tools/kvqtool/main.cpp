@@ -1,0 +1,92 @@
+// kvqtool: the engine's command-line companion. Parses the command line and calls into kvqcore.
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "Commands.h"
+#include "io/FileSystem.h"
+
+namespace {
+
+const ToolCommand kCommands[] = {
+    {"pack", "OUT.KVQ [-C DIR] FILE...", "build a package from files (names stored as given)", RunPack},
+    {"list", "PKG.KVQ", "list a package's entries: name, data offset, size", RunList},
+    {"cat", "PKG.KVQ NAME", "write an entry's original bytes to standard output", RunCat},
+    {"unpack", "PKG.KVQ DIR", "extract every entry below DIR", RunUnpack},
+    {"cfg", "FILE [SECTION KEY]", "print what the engine reads from a default.cfg", RunCfg},
+};
+
+void PrintUsage(FILE* out)
+{
+    std::fprintf(out,
+                 "usage: kvqtool [--root DIR] COMMAND [ARGS...]\n\n"
+                 "  --root DIR   the game's application folder (default: the executable's folder)\n\n"
+                 "commands:\n");
+    for (const ToolCommand& c : kCommands)
+        std::fprintf(out, "  %-7s %-26s %s\n", c.name, c.usage, c.summary);
+    std::fprintf(out, "\nkvqtool COMMAND --help shows one command's usage.\n");
+}
+
+}  // namespace
+
+int ToolError(const char* command, const std::string& message)
+{
+    std::fprintf(stderr, "kvqtool %s: %s\n", command, message.c_str());
+    return 1;
+}
+
+bool WantsHelp(const char* command, const ToolArgs& args)
+{
+    for (const std::string& a : args) {
+        if (a == "--help" || a == "-h") {
+            for (const ToolCommand& c : kCommands) {
+                if (std::strcmp(c.name, command) == 0)
+                    std::printf("usage: kvqtool %s %s\n  %s\n", c.name, c.usage, c.summary);
+            }
+            return true;
+        }
+    }
+    return false;
+}
+
+int main(int argc, char** argv)
+{
+    int i = 1;
+    std::string root;
+    while (i < argc && argv[i][0] == '-') {
+        std::string opt = argv[i];
+        if (opt == "--help" || opt == "-h") {
+            PrintUsage(stdout);
+            return 0;
+        }
+        if (opt == "--root") {
+            if (i + 1 >= argc) {
+                std::fprintf(stderr, "kvqtool: --root needs a folder\n");
+                return 1;
+            }
+            root = argv[i + 1];
+            i += 2;
+            continue;
+        }
+        std::fprintf(stderr, "kvqtool: unknown option '%s'\n", opt.c_str());
+        PrintUsage(stderr);
+        return 1;
+    }
+    if (i >= argc) {
+        PrintUsage(stderr);
+        return 1;
+    }
+    if (!root.empty())
+        GetFileSystem().SetApplicationFolder(root);
+
+    std::string name = argv[i++];
+    ToolArgs args(argv + i, argv + argc);
+    for (const ToolCommand& c : kCommands) {
+        if (name == c.name)
+            return c.run(args);
+    }
+    std::fprintf(stderr, "kvqtool: unknown command '%s'\n", name.c_str());
+    PrintUsage(stderr);
+    return 1;
+}
