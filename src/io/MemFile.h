@@ -2,6 +2,7 @@
 // The archive's stream over a growable memory buffer (the parameter buffer of messages).
 
 #include <cstdint>
+#include <cstring>
 
 #include "io/Serial.h"
 
@@ -29,6 +30,8 @@ public:
     int32_t GetCapacity() const { return capacity_; }
     // Forgets the content and the error, keeping the storage.
     void Reset();
+    // Makes the content n zero bytes at position 0 and returns them to be filled in place.
+    uint8_t* Fill(int32_t n);
 
     // Inline fast paths for the archive: a fixed-size read or write without a virtual call.
     bool ReadFast(void* buffer, int32_t length);
@@ -44,3 +47,25 @@ private:
     int32_t position_ = 0;
     int32_t error_ = 0;
 };
+
+inline bool CIMemFile::ReadFast(void* buffer, int32_t length)
+{
+    if (static_cast<int64_t>(position_) + length > length_) {
+        error_ = kReadPastEnd;
+        return false;
+    }
+    std::memcpy(buffer, data_ + position_, static_cast<size_t>(length));
+    position_ += length;
+    return true;
+}
+
+inline void CIMemFile::WriteFast(const void* buffer, int32_t length)
+{
+    if (position_ == length_ && static_cast<int64_t>(position_) + length <= capacity_) {
+        std::memcpy(data_ + position_, buffer, static_cast<size_t>(length));
+        position_ += length;
+        length_ = position_;
+        return;
+    }
+    Write(buffer, length);
+}

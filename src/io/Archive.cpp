@@ -1,0 +1,287 @@
+#include "io/Archive.h"
+
+#include <cstdio>
+#include <cstring>
+#include <mutex>
+#include <unordered_map>
+#include <vector>
+
+#include "common/EngineString.h"
+#include "io/MemFile.h"
+
+namespace {
+
+// Files are little-endian whatever the host; a big-endian host swaps every 16-bit, 32-bit
+// and float transfer. The test runs once per process and announces its result once.
+bool g_swapBytes = false;
+
+bool TestByteOrder()
+{
+    static const bool bigEndian = [] {
+        uint32_t probe = 0x12345678;
+        uint8_t first;
+        std::memcpy(&first, &probe, 1);
+        bool big = first == 0x12;
+        g_swapBytes = big;
+        std::fputs(big ? "\nLitteEndian=1\n" : "\nLitteEndian=0\n", stdout);
+        std::fflush(stdout);
+        return big;
+    }();
+    return bigEndian;
+}
+
+inline void SwapInPlace(void* data, int32_t length)
+{
+    auto* b = static_cast<uint8_t*>(data);
+    for (int32_t i = 0, j = length - 1; i < j; ++i, --j) {
+        uint8_t t = b[i];
+        b[i] = b[j];
+        b[j] = t;
+    }
+}
+
+// Pointers do not fit the stream's four bytes on 64-bit hosts, so the archive writes a token
+// that this process maps back to the pointer.
+struct PointerRegistry {
+    std::mutex lock;
+    std::unordered_map<void*, uint32_t> tokens;
+    std::vector<void*> pointers;  // token - 1 -> pointer
+};
+
+PointerRegistry& Registry()
+{
+    static PointerRegistry registry;
+    return registry;
+}
+
+}  // namespace
+
+uint32_t KVQPointerToken(void* pointer)
+{
+    if (!pointer)
+        return 0;
+    PointerRegistry& r = Registry();
+    std::lock_guard<std::mutex> guard(r.lock);
+    auto [it, added] = r.tokens.emplace(pointer, static_cast<uint32_t>(r.pointers.size() + 1));
+    if (added)
+        r.pointers.push_back(pointer);
+    return it->second;
+}
+
+void* KVQPointerFromToken(uint32_t token)
+{
+    if (token == 0)
+        return nullptr;
+    PointerRegistry& r = Registry();
+    std::lock_guard<std::mutex> guard(r.lock);
+    return token <= r.pointers.size() ? r.pointers[token - 1] : nullptr;
+}
+
+bool CIArchive::IsHostBigEndian()
+{
+    return TestByteOrder();
+}
+
+CIArchive::CIArchive()
+{
+    TestByteOrder();
+}
+
+CIArchive::CIArchive(CISerial* serial, int32_t mode)
+{
+    TestByteOrder();
+    SetSerial(serial, mode);
+}
+
+void CIArchive::SetSerial(CISerial* serial, int32_t mode)
+{
+    serial_ = serial;
+    memSerial_ = dynamic_cast<CIMemFile*>(serial);
+    setMode(mode);
+}
+
+void CIArchive::setMode(int32_t mode)
+{
+    mode_ = mode == SM_READ ? SM_READ : SM_WRITE;
+    if (serial_)
+        serial_->Seek(0);
+}
+
+int32_t CIArchive::GetError() const
+{
+    return serial_ ? serial_->GetError() : 0;
+}
+
+int32_t CIArchive::Raw(void* data, int32_t length)
+{
+    if (!serial_)
+        return -1;
+    if (mode_ == SM_READ)
+        return serial_->Read(data, length);
+    return serial_->Write(data, length);
+}
+
+// A fixed-size value: zeroed on a failed read, byte-swapped on big-endian hosts.
+int32_t CIArchive::Scalar(void* data, int32_t length)
+{
+    if (mode_ == SM_READ) {
+        bool ok;
+        if (memSerial_) {
+            ok = memSerial_->ReadFast(data, length);
+        } else {
+            ok = serial_ && serial_->Read(data, length) == length;
+        }
+        if (!ok) {
+            std::memset(data, 0, static_cast<size_t>(length));
+            return -1;
+        }
+        if (g_swapBytes)
+            SwapInPlace(data, length);
+        return length;
+    }
+    uint8_t temp[8];
+    const void* out = data;
+    if (g_swapBytes) {
+        std::memcpy(temp, data, static_cast<size_t>(length));
+        SwapInPlace(temp, length);
+        out = temp;
+    }
+    if (memSerial_) {
+        memSerial_->WriteFast(out, length);
+        return length;
+    }
+    return serial_ ? serial_->Write(out, length) : -1;
+}
+
+int32_t CIArchive::Int8(int8_t& v) { return Scalar(&v, 1); }
+int32_t CIArchive::UInt8(uint8_t& v) { return Scalar(&v, 1); }
+int32_t CIArchive::Char(char& v) { return Scalar(&v, 1); }
+int32_t CIArchive::Int16(int16_t& v) { return Scalar(&v, 2); }
+int32_t CIArchive::UInt16(uint16_t& v) { return Scalar(&v, 2); }
+int32_t CIArchive::Int32(int32_t& v) { return Scalar(&v, 4); }
+int32_t CIArchive::UInt32(uint32_t& v) { return Scalar(&v, 4); }
+int32_t CIArchive::Float(float& v) { return Scalar(&v, 4); }
+
+int32_t CIArchive::Bool(bool& v)
+{
+    int32_t stored = v ? 1 : 0;
+    int32_t r = Scalar(&stored, 4);
+    if (mode_ == SM_READ)
+        v = stored == 1;
+    return r;
+}
+
+int32_t CIArchive::UiBoolean(int32_t& v)
+{
+    int32_t r = Scalar(&v, 4);
+    if (mode_ == SM_READ)
+        v = v == 1 ? 1 : 0;
+    return r;
+}
+
+int32_t CIArchive::Bytes(void* buffer, int32_t length)
+{
+    if (length <= 0)
+        return length == 0 ? 0 : -1;
+    if (mode_ == SM_READ && memSerial_)
+        return memSerial_->Read(buffer, length);
+    return Raw(buffer, length);
+}
+
+int32_t CIArchive::CountedBytes(void* buffer, int32_t& n, int32_t capacity)
+{
+    if (mode_ == SM_WRITE) {
+        Int32(n);
+        return Bytes(buffer, n) == n ? n : -1;
+    }
+    if (capacity > 0)
+        std::memset(buffer, 0, static_cast<size_t>(capacity));
+    if (Int32(n) < 0)
+        return -1;
+    if (n < 0) {
+        if (serial_)
+            serial_->SetError(CISerial::kReadPastEnd);
+        return -1;
+    }
+    if (n > capacity)  // the bytes stay on the stream
+        return -1;
+    return Bytes(buffer, n) == n ? n : -1;
+}
+
+void CIArchive::String(CKVQString& s, int32_t maxLength)
+{
+    if (mode_ == SM_WRITE) {
+        s.EnsureMultibyte();
+        int32_t n = s.mb_.Length() + 1;  // the terminating zero is stored
+        Int32(n);
+        CountedBytes(s.mb_.Data(), n, n);
+        return;
+    }
+    if (!serial_ || serial_->GetError() != CISerial::kNoError)
+        return;
+    int32_t n = 0;
+    Int32(n);
+    if (n == 0) {
+        s.Clear();
+        return;
+    }
+    // A count that is negative, above the caller's maximum, or beyond what the stream still holds
+    // is an error; checking the stream first keeps a corrupt count from allocating.
+    if (n < 0 || (maxLength != -1 && n > maxLength) || n > serial_->Remaining()) {
+        serial_->SetError(CISerial::kReadPastEnd);
+        s.Clear();
+        return;
+    }
+    s.mb_.Reserve(n);
+    int32_t stored = 0;
+    if (CountedBytes(s.mb_.Data(), stored, n) < 0) {
+        // A second count above the first would leave the stream misaligned: treat it as corrupt.
+        if (stored > n)
+            serial_->SetError(CISerial::kReadPastEnd);
+        s.Clear();
+        return;
+    }
+    s.mb_.SetLength(n - 1);
+    s.mbValid_ = true;
+    s.wideValid_ = n == 1;
+    s.wide_.SetLength(0);
+}
+
+void* CIArchive::Ptr(const char* typeName, void* pointer)
+{
+    char name[kPtrNameBytes] = {};
+    if (mode_ == SM_WRITE) {
+        // Names of 32 bytes or more are not written; the field stays zero so the stream keeps
+        // its layout.
+        size_t length = typeName ? std::strlen(typeName) : 0;
+        if (length < kPtrNameBytes && length > 0)
+            std::memcpy(name, typeName, length);
+        Bytes(name, kPtrNameBytes);
+        uint32_t token = KVQPointerToken(pointer);
+        UInt32(token);
+        return pointer;
+    }
+    Bytes(name, kPtrNameBytes);
+    uint32_t token = 0;
+    UInt32(token);
+    return KVQPointerFromToken(token);
+}
+
+void CIArchive::PushAddress()
+{
+    if (mode_ != SM_WRITE || savedCount_ >= kMaxSavedOffsets || !serial_)
+        return;
+    saved_[savedCount_++] = serial_->Tell();
+}
+
+void CIArchive::SeekAddress(int index)
+{
+    if (index < 0 || index >= kMaxSavedOffsets || !serial_)
+        return;
+    serial_->Seek(saved_[index]);
+}
+
+int32_t CIArchive::GetSavedAddress(int index) const
+{
+    return index >= 0 && index < kMaxSavedOffsets ? saved_[index] : 0;
+}

@@ -1,0 +1,88 @@
+#include "ui/Message.h"
+
+#include <cstring>
+
+CKVQMessage::CKVQMessage(int32_t capacityHint) : buffer_(capacityHint)
+{
+    SetSerial(&buffer_, SM_WRITE);
+}
+
+CKVQMessage::CKVQMessage(const char* text) : buffer_(kEventCapacity)
+{
+    SetSerial(&buffer_, SM_WRITE);
+    int32_t n = text ? static_cast<int32_t>(std::strlen(text)) : 0;
+    CountedBytes(const_cast<char*>(text ? text : ""), n, n);
+}
+
+void CKVQMessage::Copy(const CKVQMessage& other)
+{
+    if (&other == this) {
+        setMode(getMode());
+        return;
+    }
+    data_ = other.data_;
+    setMode(SM_WRITE);
+    Bytes(const_cast<uint8_t*>(other.GetBuffer()), other.GetSize());
+    setMode(other.getMode());
+}
+
+std::string CKVQMessage::ScriptString(const char* text)
+{
+    if (IsStoring()) {
+        int32_t n = text ? static_cast<int32_t>(std::strlen(text)) : 0;
+        Int32(n);
+        CountedBytes(const_cast<char*>(text ? text : ""), n, n);
+        return text ? text : "";
+    }
+    int32_t n = 0;
+    if (Int32(n) < 0 || n <= 0)
+        return std::string();
+    if (n > buffer_.Remaining()) {
+        buffer_.SetError(CISerial::kReadPastEnd);
+        return std::string();
+    }
+    std::string out(static_cast<size_t>(n), '\0');
+    int32_t stored = 0;
+    if (CountedBytes(out.data(), stored, n) < 0)
+        return std::string();
+    // Native records store the terminating zero; a script sees the text up to it.
+    out.resize(std::strlen(out.c_str()));
+    return out;
+}
+
+void CKVQMessage::WriteBlock(CIArchive& ar) const
+{
+    int32_t n = buffer_.GetSize();
+    ar.Int32(n);
+    ar.CountedBytes(const_cast<uint8_t*>(buffer_.GetBuffer()), n, n);
+}
+
+bool CKVQMessage::ReadBlock(CIArchive& ar)
+{
+    buffer_.Reset();
+    setMode(SM_READ);
+    int32_t n = 0;
+    if (ar.Int32(n) < 0) {
+        buffer_.SetError(CISerial::kReadPastEnd);
+        return false;
+    }
+    // A length the stream cannot hold is refused before anything is allocated.
+    CISerial* outer = ar.GetSerial();
+    if (n < 0 || n >= kMaxBlockLength || !outer || n > outer->Remaining() - 4) {
+        buffer_.SetError(CISerial::kReadPastEnd);
+        if (outer)
+            outer->SetError(CISerial::kReadPastEnd);
+        return false;
+    }
+    uint8_t* bytes = buffer_.Fill(n);
+    int32_t stored = 0;
+    if (ar.CountedBytes(bytes, stored, n) < 0) {
+        buffer_.Reset();
+        buffer_.SetError(CISerial::kReadPastEnd);
+        if (stored > n)
+            outer->SetError(CISerial::kReadPastEnd);
+        return false;
+    }
+    setMode(SM_READ);
+    return true;
+}

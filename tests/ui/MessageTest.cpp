@@ -1,0 +1,192 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+#include "common/EngineString.h"
+#include "support/Bytes.h"
+#include "ui/Message.h"
+
+TEST(MessageParameters, ReadBackInOrderThenZeros)
+{
+    CKVQMessage m;
+    int32_t seven = 7;
+    uint8_t u = 200;
+    m.Int32(seven);
+    m.UInt8(u);
+    m.setMode(CKVQMessage::SM_READ);
+    int32_t a = 0;
+    uint8_t b = 0;
+    m.Int32(a);
+    m.UInt8(b);
+    EXPECT_EQ(a, 7);
+    EXPECT_EQ(b, 200);
+    int32_t c = 5;
+    m.Int32(c);
+    EXPECT_EQ(c, 0);
+    EXPECT_EQ(m.GetError(), CISerial::kReadPastEnd);
+
+    m.setMode(CKVQMessage::SM_READ);  // every receiver starts at the first parameter
+    m.Int32(a);
+    EXPECT_EQ(a, 7);
+}
+
+TEST(MessageParameters, RewritingDoesNotShrink)
+{
+    CKVQMessage m;
+    int32_t x = 1, y = 2;
+    m.Int32(x);
+    m.Int32(y);
+    m.setMode(CKVQMessage::SM_WRITE);
+    int32_t z = 9;
+    m.Int32(z);
+    EXPECT_EQ(m.GetSize(), 8);
+    EXPECT_EQ(BytesOf(m), Bytes({9, 0, 0, 0, 2, 0, 0, 0}));
+
+    CKVQMessage outer;
+    m.WriteBlock(outer);
+    EXPECT_EQ(outer.GetSize(), 16);  // n, n and the 8 bytes
+}
+
+TEST(MessageParameters, ScriptStringHasNoTerminator)
+{
+    CKVQMessage m;
+    m.ScriptString("ab");
+    EXPECT_EQ(BytesOf(m), Bytes({2, 0, 0, 0, 2, 0, 0, 0, 'a', 'b'}));
+    m.setMode(CKVQMessage::SM_READ);
+    EXPECT_EQ(m.ScriptString(), "ab");
+    EXPECT_EQ(m.ScriptString(), "");
+
+    CKVQMessage fromText("abc");
+    EXPECT_EQ(BytesOf(fromText), Bytes({3, 0, 0, 0, 'a', 'b', 'c'}));
+}
+
+TEST(MessageParameters, ScriptStringRejectsHostileCount)
+{
+    CKVQMessage m;
+    int32_t huge = 0x7FFFFFF0;
+    m.Int32(huge);
+    m.Int32(huge);
+    m.setMode(CKVQMessage::SM_READ);
+    EXPECT_EQ(m.ScriptString(), "");
+    EXPECT_EQ(m.GetError(), CISerial::kReadPastEnd);
+}
+
+TEST(MessageCopy, SameBytesDataAndModeFromStart)
+{
+    CKVQMessage source;
+    int32_t v = 0x01020304;
+    source.Int32(v);
+    source.setData(77);
+    source.setMode(CKVQMessage::SM_READ);
+    int32_t skip;
+    source.Int32(skip);
+
+    CKVQMessage copy;
+    copy.Copy(source);
+    EXPECT_EQ(BytesOf(copy), BytesOf(source));
+    EXPECT_EQ(copy.getData(), 77);
+    EXPECT_EQ(copy.getMode(), CKVQMessage::SM_READ);
+    EXPECT_EQ(copy.Buffer().Tell(), 0);
+    EXPECT_EQ(copy.getSystemData(), 0u);
+    EXPECT_EQ(copy.GetScriptRef(), -1);
+}
+
+TEST(MessageBlock, RoundTripNestedBlocks)
+{
+    CKVQMessage inner(CKVQMessage::kWindowCapacity);
+    CKVQString name("a");
+    inner.String(name);
+    int32_t layer = 3;
+    inner.Int32(layer);
+
+    CKVQMessage outer;
+    inner.WriteBlock(outer);
+    int32_t after = 0x55;
+    outer.Int32(after);
+
+    outer.setMode(CKVQMessage::SM_READ);
+    CKVQMessage back;
+    ASSERT_TRUE(back.ReadBlock(outer));
+    EXPECT_EQ(back.getMode(), CKVQMessage::SM_READ);
+    EXPECT_EQ(BytesOf(back), BytesOf(inner));
+    CKVQString n2;
+    back.String(n2);
+    int32_t l2 = 0;
+    back.Int32(l2);
+    EXPECT_STREQ(n2.c_str(), "a");
+    EXPECT_EQ(l2, 3);
+    int32_t a2 = 0;
+    outer.Int32(a2);  // the outer stream continues after the block
+    EXPECT_EQ(a2, 0x55);
+}
+
+TEST(MessageBlock, EmptyBlockIsTwoLengths)
+{
+    CKVQMessage empty;
+    CKVQMessage outer;
+    empty.WriteBlock(outer);
+    EXPECT_EQ(BytesOf(outer), Bytes({0, 0, 0, 0, 0, 0, 0, 0}));
+    outer.setMode(CKVQMessage::SM_READ);
+    CKVQMessage back;
+    EXPECT_TRUE(back.ReadBlock(outer));
+    EXPECT_EQ(back.GetSize(), 0);
+    EXPECT_EQ(back.GetError(), 0);
+}
+
+namespace {
+
+// A stream holding a block header with the given length followed by that many bytes (as far as
+// `present` says).
+bool ReadBlockOfLength(int32_t n, int32_t present, CKVQMessage& into)
+{
+    CIMemFile file;
+    CIArchive w(&file, CIArchive::SM_WRITE);
+    w.Int32(n);
+    w.Int32(n);
+    if (present > 0) {
+        std::vector<uint8_t> zeros(static_cast<size_t>(present));
+        w.Bytes(zeros.data(), present);
+    }
+    CIArchive r(&file, CIArchive::SM_READ);
+    return into.ReadBlock(r);
+}
+
+}  // namespace
+
+TEST(MessageBlock, LengthBoundIs100MiB)
+{
+    CKVQMessage rejected;
+    EXPECT_FALSE(ReadBlockOfLength(104857600, 104857600, rejected));
+    EXPECT_EQ(rejected.GetSize(), 0);
+    EXPECT_EQ(rejected.GetError(), CISerial::kReadPastEnd);
+
+    CKVQMessage accepted;
+    EXPECT_TRUE(ReadBlockOfLength(104857599, 104857599, accepted));
+    EXPECT_EQ(accepted.GetSize(), 104857599);
+}
+
+TEST(MessageBlock, HostileLengthsFailWithoutReading)
+{
+    for (int32_t n : {-1, -104857600, 50, 0x7FFFFFFF}) {
+        CKVQMessage m;
+        EXPECT_FALSE(ReadBlockOfLength(n, 10, m)) << n;
+        EXPECT_EQ(m.GetSize(), 0) << n;
+        EXPECT_EQ(m.GetError(), CISerial::kReadPastEnd) << n;
+    }
+}
+
+TEST(MessageBuffer, GrowsAndKeepsContent)
+{
+    CKVQMessage m(4);
+    for (int32_t i = 0; i < 1000; ++i)
+        m.Int32(i);
+    EXPECT_EQ(m.GetSize(), 4000);
+    EXPECT_GE(m.Buffer().GetCapacity(), 4000);
+    m.setMode(CKVQMessage::SM_READ);
+    int32_t v = -1;
+    for (int32_t i = 0; i < 1000; ++i) {
+        m.Int32(v);
+        ASSERT_EQ(v, i);
+    }
+}
