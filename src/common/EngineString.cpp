@@ -21,25 +21,13 @@ InlineBuffer<T>& InlineBuffer<T>::operator=(const InlineBuffer& other)
 }
 
 template <typename T>
-void InlineBuffer<T>::Reserve(int32_t n)
+void InlineBuffer<T>::Grow(int32_t n)
 {
-    if (n <= capacity_)
-        return;
     T* block = new T[static_cast<size_t>(n) + 1];
     std::memcpy(block, Data(), (static_cast<size_t>(length_) + 1) * sizeof(T));
     delete[] heap_;
     heap_ = block;
     capacity_ = n;
-}
-
-template <typename T>
-void InlineBuffer<T>::SetLength(int32_t n)
-{
-    if (n < 0)
-        n = 0;
-    Reserve(n);
-    length_ = n;
-    Data()[n] = 0;
 }
 
 template <typename T>
@@ -254,12 +242,6 @@ int32_t CKVQString::GetLength() const
 {
     EnsureWide();
     return wide_.Length();
-}
-
-int32_t CKVQString::GetByteLength() const
-{
-    EnsureMultibyte();
-    return mb_.Length();
 }
 
 int CKVQString::EncodeUtf8(uint32_t code, char out[6])

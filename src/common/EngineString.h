@@ -27,14 +27,33 @@ public:
     int32_t Capacity() const { return capacity_; }
     bool IsHeap() const { return heap_ != nullptr; }
 
-    void Reserve(int32_t n);
+    void Reserve(int32_t n)
+    {
+        if (n > capacity_)
+            Grow(n);
+    }
     // Sets the length (reserving room first) and writes the terminating zero after it.
-    void SetLength(int32_t n);
+    void SetLength(int32_t n)
+    {
+        if (n < 0)
+            n = 0;
+        Reserve(n);
+        length_ = n;
+        Data()[n] = 0;
+    }
+    // SetLength for a length known to be within the capacity.
+    void SetLengthWithin(int32_t n)
+    {
+        length_ = n;
+        Data()[n] = 0;
+    }
     void Assign(const T* src, int32_t n);
     void Append(const T* src, int32_t n);
     void Clear();
 
 private:
+    void Grow(int32_t n);
+
     T inline_[kInlineCapacity + 1];
     T* heap_ = nullptr;
     int32_t length_ = 0;
@@ -72,7 +91,12 @@ public:
     const char* c_str() const { return GetMBString(); }
     const uint16_t* GetWideString() const;
     int32_t GetLength() const;      // UCS-2 units
-    int32_t GetByteLength() const;  // bytes of the multibyte form
+    int32_t GetByteLength() const  // bytes of the multibyte form
+    {
+        if (!mbValid_)
+            EnsureMultibyte();
+        return mb_.Length();
+    }
     bool IsEmpty() const { return GetByteLength() == 0; }
 
     bool operator==(const CKVQString& other) const;

@@ -11,25 +11,6 @@
 
 namespace {
 
-// Files are little-endian whatever the host; a big-endian host swaps every 16-bit, 32-bit
-// and float transfer. The test runs once per process and announces its result once.
-bool g_swapBytes = false;
-
-bool TestByteOrder()
-{
-    static const bool bigEndian = [] {
-        uint32_t probe = 0x12345678;
-        uint8_t first;
-        std::memcpy(&first, &probe, 1);
-        bool big = first == 0x12;
-        g_swapBytes = big;
-        std::fputs(big ? "\nLitteEndian=1\n" : "\nLitteEndian=0\n", stdout);
-        std::fflush(stdout);
-        return big;
-    }();
-    return bigEndian;
-}
-
 inline void SwapInPlace(void* data, int32_t length)
 {
     auto* b = static_cast<uint8_t*>(data);
@@ -77,19 +58,34 @@ void* KVQPointerFromToken(uint32_t token)
     return token <= r.pointers.size() ? r.pointers[token - 1] : nullptr;
 }
 
+// Files are little-endian whatever the host; a big-endian host swaps every 16-bit, 32-bit
+// and float transfer. The test runs once per process, when the first archive is made, and
+// announces its result once.
+bool CIArchive::swapBytes_ = false;
+
 bool CIArchive::IsHostBigEndian()
 {
-    return TestByteOrder();
+    static const bool bigEndian = [] {
+        uint32_t probe = 0x12345678;
+        uint8_t first;
+        std::memcpy(&first, &probe, 1);
+        bool big = first == 0x12;
+        swapBytes_ = big;
+        std::fputs(big ? "\nLitteEndian=1\n" : "\nLitteEndian=0\n", stdout);
+        std::fflush(stdout);
+        return big;
+    }();
+    return bigEndian;
 }
 
 CIArchive::CIArchive()
 {
-    TestByteOrder();
+    IsHostBigEndian();
 }
 
 CIArchive::CIArchive(CISerial* serial, int32_t mode)
 {
-    TestByteOrder();
+    IsHostBigEndian();
     SetSerial(serial, mode);
 }
 
@@ -121,8 +117,7 @@ int32_t CIArchive::Raw(void* data, int32_t length)
     return serial_->Write(data, length);
 }
 
-// A fixed-size value: zeroed on a failed read, byte-swapped on big-endian hosts.
-int32_t CIArchive::Scalar(void* data, int32_t length)
+int32_t CIArchive::SlowScalar(void* data, int32_t length)
 {
     if (mode_ == SM_READ) {
         bool ok;
@@ -135,13 +130,13 @@ int32_t CIArchive::Scalar(void* data, int32_t length)
             std::memset(data, 0, static_cast<size_t>(length));
             return -1;
         }
-        if (g_swapBytes)
+        if (swapBytes_)
             SwapInPlace(data, length);
         return length;
     }
     uint8_t temp[8];
     const void* out = data;
-    if (g_swapBytes) {
+    if (swapBytes_) {
         std::memcpy(temp, data, static_cast<size_t>(length));
         SwapInPlace(temp, length);
         out = temp;
@@ -153,18 +148,9 @@ int32_t CIArchive::Scalar(void* data, int32_t length)
     return serial_ ? serial_->Write(out, length) : -1;
 }
 
-int32_t CIArchive::Int8(int8_t& v) { return Scalar(&v, 1); }
-int32_t CIArchive::UInt8(uint8_t& v) { return Scalar(&v, 1); }
-int32_t CIArchive::Char(char& v) { return Scalar(&v, 1); }
-int32_t CIArchive::Int16(int16_t& v) { return Scalar(&v, 2); }
-int32_t CIArchive::UInt16(uint16_t& v) { return Scalar(&v, 2); }
-int32_t CIArchive::Int32(int32_t& v) { return Scalar(&v, 4); }
-int32_t CIArchive::UInt32(uint32_t& v) { return Scalar(&v, 4); }
-int32_t CIArchive::Float(float& v) { return Scalar(&v, 4); }
-
 int32_t CIArchive::Bool(bool& v)
 {
-    int32_t stored = v ? 1 : 0;
+    int32_t stored = mode_ == SM_WRITE && v ? 1 : 0;
     int32_t r = Scalar(&stored, 4);
     if (mode_ == SM_READ)
         v = stored == 1;
@@ -208,7 +194,7 @@ int32_t CIArchive::CountedBytes(void* buffer, int32_t& n, int32_t capacity)
     return Bytes(buffer, n) == n ? n : -1;
 }
 
-void CIArchive::String(CKVQString& s, int32_t maxLength)
+void CIArchive::StringSlow(CKVQString& s, int32_t maxLength)
 {
     if (mode_ == SM_WRITE) {
         s.EnsureMultibyte();

@@ -4,11 +4,12 @@
 // writes from it.
 
 #include <cstdint>
+#include <cstring>
 
+#include "common/EngineString.h"
+#include "io/MemFile.h"
 #include "io/Serial.h"
 
-class CKVQString;
-class CIMemFile;
 
 class CIArchive {
 public:
@@ -38,15 +39,15 @@ public:
     int32_t GetError() const;
 
     // Transfers. Each returns the stream's result: the byte count, or -1 on failure.
-    int32_t Int8(int8_t& v);
-    int32_t UInt8(uint8_t& v);
-    int32_t Char(char& v);
-    int32_t Int16(int16_t& v);
-    int32_t UInt16(uint16_t& v);
-    int32_t Int32(int32_t& v);
-    int32_t UInt32(uint32_t& v);
+    int32_t Int8(int8_t& v) { return Scalar(&v, 1); }
+    int32_t UInt8(uint8_t& v) { return Scalar(&v, 1); }
+    int32_t Char(char& v) { return Scalar(&v, 1); }
+    int32_t Int16(int16_t& v) { return Scalar(&v, 2); }
+    int32_t UInt16(uint16_t& v) { return Scalar(&v, 2); }
+    int32_t Int32(int32_t& v) { return Scalar(&v, 4); }
+    int32_t UInt32(uint32_t& v) { return Scalar(&v, 4); }
     int32_t Long(int32_t& v) { return Int32(v); }
-    int32_t Float(float& v);
+    int32_t Float(float& v) { return Scalar(&v, 4); }
     // Four bytes; true exactly when the stored value is 1; store writes 1 for any true.
     int32_t Bool(bool& v);
     // Four bytes holding the int32 as given; load yields 1 when the stored value is 1, else 0.
@@ -56,7 +57,12 @@ public:
     // 0 <= n <= capacity (else they stay on the stream). Returns n on success, -1 otherwise.
     int32_t CountedBytes(void* buffer, int32_t& n, int32_t capacity);
     // The engine string: n, n, bytes including the terminating zero.
-    void String(CKVQString& s, int32_t maxLength = -1);
+    void String(CKVQString& s, int32_t maxLength = -1)
+    {
+        if (mode_ == SM_READ && ReadStringFast(s, maxLength))
+            return;
+        StringSlow(s, maxLength);
+    }
     // 32-byte zero-padded type name, then a 32-bit token for the pointer. Tokens are only
     // meaningful inside this process.
     void* Ptr(const char* typeName, void* pointer);
@@ -90,7 +96,27 @@ protected:
     int32_t Raw(void* data, int32_t length);
 
 private:
-    int32_t Scalar(void* data, int32_t length);
+    // A fixed-size value: zeroed on a failed read, byte-swapped on big-endian hosts. Memory
+    // streams without byte swapping take the inline path (the common case: messages).
+    int32_t Scalar(void* data, int32_t length)
+    {
+        if (memSerial_ && !swapBytes_) {
+            if (mode_ == SM_READ) {
+                if (memSerial_->ReadFast(data, length))
+                    return length;
+                std::memset(data, 0, static_cast<size_t>(length));
+                return -1;
+            }
+            memSerial_->WriteFast(data, length);
+            return length;
+        }
+        return SlowScalar(data, length);
+    }
+    int32_t SlowScalar(void* data, int32_t length);
+    bool ReadStringFast(CKVQString& s, int32_t maxLength);
+    void StringSlow(CKVQString& s, int32_t maxLength);
+
+    static bool swapBytes_;
 
     CISerial* serial_ = nullptr;
     CIMemFile* memSerial_ = nullptr;  // the same stream when it is memory, for the fast path
@@ -103,3 +129,33 @@ private:
 // Resolves the pointer tokens written by CIArchive::Ptr (0 is null; unknown tokens give null).
 uint32_t KVQPointerToken(void* pointer);
 void* KVQPointerFromToken(uint32_t token);
+
+// Well-formed strings in memory (every message and nested record) are read in one step.
+inline bool CIArchive::ReadStringFast(CKVQString& s, int32_t maxLength)
+{
+    if (!memSerial_ || swapBytes_ || memSerial_->GetError() != CISerial::kNoError)
+        return false;
+    const uint8_t* at = memSerial_->GetBuffer() + memSerial_->Tell();
+    int32_t remaining = memSerial_->Remaining();
+    if (remaining < 8)
+        return false;
+    int32_t n, stored;
+    std::memcpy(&n, at, 4);
+    std::memcpy(&stored, at + 4, 4);
+    if (n <= 0 || stored != n || n > remaining - 8 || (maxLength != -1 && n > maxLength))
+        return false;  // the general path handles every other case
+    if (n > s.mb_.Capacity())
+        s.mb_.Reserve(n);
+    // Short texts fit the inline storage: a fixed-size copy avoids a length-dependent one.
+    if (n <= ByteBuffer::kInlineCapacity && remaining - 8 >= ByteBuffer::kInlineCapacity)
+        std::memcpy(s.mb_.Data(), at + 8, ByteBuffer::kInlineCapacity);
+    else
+        std::memcpy(s.mb_.Data(), at + 8, static_cast<size_t>(n));
+    s.mb_.SetLengthWithin(n - 1);
+    s.mbValid_ = true;
+    s.wideValid_ = n == 1;  // otherwise the UCS-2 form is derived when first asked for
+    if (n == 1)
+        s.wide_.SetLengthWithin(0);
+    memSerial_->Seek(memSerial_->Tell() + 8 + n);
+    return true;
+}

@@ -61,12 +61,6 @@ int32_t CIMemFile::Write(const void* buffer, int32_t length)
     return length;
 }
 
-void CIMemFile::Seek(int32_t position)
-{
-    if (position >= 0)
-        position_ = position;
-}
-
 void CIMemFile::Reset()
 {
     length_ = 0;

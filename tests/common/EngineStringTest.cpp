@@ -240,3 +240,22 @@ TEST(EngineStringArchive, SecondCountAboveFirstIsCorrupt)
     EXPECT_STREQ(s.c_str(), "");
     EXPECT_NE(r.GetError(), 0);
 }
+
+TEST(EngineStringArchive, LoadReplacesBothForms)
+{
+    CIMemFile file;
+    CIArchive out(&file, CIArchive::SM_WRITE);
+    CKVQString empty, text(kZhongGb);
+    empty.Serialize(out);
+    text.Serialize(out);
+
+    CIArchive in(&file, CIArchive::SM_READ);
+    CKVQString target;
+    target.ConstructWithUtf8("old wide text");  // both forms current
+    target.Serialize(in);
+    EXPECT_EQ(target.GetLength(), 0);
+    EXPECT_STREQ(target.c_str(), "");
+    target.Serialize(in);
+    EXPECT_EQ(target.GetLength(), 1);
+    EXPECT_EQ(target.GetWideString()[0], 0x4E2D);
+}
