@@ -1,8 +1,6 @@
 // kvqgame: the runtime's entry. For now it reads the command line and "default.cfg", decides
 // what the game would start with, and reports it; the window and the frame loop come later.
 
-#include <unistd.h>
-
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -38,7 +36,10 @@ bool EnterApplicationFolder(const std::string& root, std::string& folder)
 {
     std::error_code error;
     std::filesystem::path path = std::filesystem::absolute(root.empty() ? platform::ExecutableFolder() : root, error);
-    if (error || !std::filesystem::is_directory(path, error) || chdir(path.c_str()) != 0)
+    if (error || !std::filesystem::is_directory(path, error))
+        return false;
+    std::filesystem::current_path(path, error);
+    if (error)
         return false;
     folder = path.lexically_normal().string();
     if (folder.empty() || folder.back() != '/')

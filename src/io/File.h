@@ -60,7 +60,7 @@ private:
     int32_t key_;
 };
 
-// A block of memory seen as a file.
+// A block of memory seen as a file. Owned data is released with delete[] (allocate it with new[]).
 class CKVQMemoryFile final : public IFile {
 public:
     CKVQMemoryFile(uint8_t* data, int32_t size, bool ownsData, bool fixedSize);

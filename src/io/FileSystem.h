@@ -119,3 +119,9 @@ private:
 
 // The process-wide file system (created on first use).
 CFileSystem& GetFileSystem();
+
+// The text after the last "\" or "/" of a path (the whole path when it has neither).
+std::string FinalNamePart(const std::string& path);
+// A stored name as a path below some folder: "\" becomes "/"; "" when the name is empty,
+// absolute, names a folder (ends with a separator) or has a ".." component.
+std::string ContainedRelativePath(const std::string& name);
