@@ -26,6 +26,36 @@ void CKVQMessage::Copy(const CKVQMessage& other)
     setMode(other.getMode());
 }
 
+int32_t CKVQMessage::ScriptBool(int32_t value)
+{
+    int32_t stored = IsStoring() && value == 1 ? 1 : 0;
+    Int32(stored);
+    if (IsStoring())
+        return value;
+    return stored == 1 ? 1 : 0;
+}
+
+int32_t CKVQMessage::ScriptUiBoolean(int32_t value)
+{
+    int32_t stored = IsStoring() ? value : 0;
+    Int32(stored);
+    if (IsStoring())
+        return value;
+    return stored == 1 ? 1 : 0;
+}
+
+int32_t CKVQMessage::ScriptUInt32(double value)
+{
+    uint32_t bits = 0;
+    if (IsStoring()) {
+        // Numbers outside the int64 range (and NaN) have no low 32 bits to speak of: write 0.
+        if (value > -9.2e18 && value < 9.2e18)
+            bits = static_cast<uint32_t>(static_cast<int64_t>(value));
+    }
+    UInt32(bits);
+    return static_cast<int32_t>(bits);
+}
+
 std::string CKVQMessage::ScriptString(const char* text)
 {
     if (IsStoring()) {

@@ -38,6 +38,14 @@ public:
     const uint8_t* GetBuffer() const { return buffer_.GetBuffer(); }
     CIMemFile& Buffer() { return buffer_; }
 
+    // Accessors with the script's rules: in write mode each writes and returns the value given, in
+    // read mode each returns the value read (the argument is ignored).
+    // bool writes 1 only for the value 1; bool and uiboolean read back 1 only for a stored 1.
+    int32_t ScriptBool(int32_t value = 0);
+    int32_t ScriptUiBoolean(int32_t value = 0);
+    // Writes the low 32 bits of the number; returns the four bytes as a signed number.
+    int32_t ScriptUInt32(double value = 0);
+
     // Script-style string: int32 n, int32 n, then n bytes without a terminating zero.
     // Store writes text; load returns the text read (empty on failure).
     std::string ScriptString(const char* text = nullptr);

@@ -190,3 +190,19 @@ TEST(MessageBuffer, GrowsAndKeepsContent)
         ASSERT_EQ(v, i);
     }
 }
+
+TEST(MessageScriptAccessors, BooleanAndUnsignedRules)
+{
+    CKVQMessage m;
+    EXPECT_EQ(m.ScriptBool(2), 2);  // returns what it was given...
+    EXPECT_EQ(m.ScriptUiBoolean(2), 2);
+    EXPECT_EQ(m.ScriptBool(1), 1);
+    m.ScriptUInt32(4294967295.0);
+    EXPECT_EQ(BytesOf(m), Bytes({0, 0, 0, 0, 2, 0, 0, 0, 1, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF}));  // ...but bool(2) wrote 0
+
+    m.setMode(CKVQMessage::SM_READ);
+    EXPECT_EQ(m.ScriptBool(), 0);
+    EXPECT_EQ(m.ScriptUiBoolean(), 0);  // a stored 2 reads back as 0
+    EXPECT_EQ(m.ScriptBool(), 1);
+    EXPECT_EQ(m.ScriptUInt32(), -1);
+}
