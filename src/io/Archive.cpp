@@ -62,6 +62,7 @@ void* KVQPointerFromToken(uint32_t token)
 // and float transfer. The test runs once per process, when the first archive is made, and
 // announces its result once.
 bool CIArchive::swapBytes_ = false;
+FILE* CIArchive::noticeStream_ = nullptr;
 
 bool CIArchive::IsHostBigEndian()
 {
@@ -71,8 +72,9 @@ bool CIArchive::IsHostBigEndian()
         std::memcpy(&first, &probe, 1);
         bool big = first == 0x12;
         swapBytes_ = big;
-        std::fputs(big ? "\nLitteEndian=1\n" : "\nLitteEndian=0\n", stdout);
-        std::fflush(stdout);
+        FILE* out = noticeStream_ ? noticeStream_ : stdout;
+        std::fputs(big ? "\nLitteEndian=1\n" : "\nLitteEndian=0\n", out);
+        std::fflush(out);
         return big;
     }();
     return bigEndian;

@@ -4,6 +4,7 @@
 // writes from it.
 
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 
 #include "common/EngineString.h"
@@ -89,8 +90,11 @@ public:
     void SetVersion(uint8_t version) { version_ = version; }
     uint8_t GetVersion() const { return version_; }
 
-    // True when this process runs on a big-endian machine (tested once, on first use).
+    // True when this process runs on a big-endian machine (tested once, on first use). The test
+    // announces its result once, on standard output unless another stream was chosen first
+    // (programs whose standard output is data choose standard error).
     static bool IsHostBigEndian();
+    static void SetByteOrderNoticeStream(FILE* stream) { noticeStream_ = stream; }
 
 protected:
     int32_t Raw(void* data, int32_t length);
@@ -117,6 +121,7 @@ private:
     void StringSlow(CKVQString& s, int32_t maxLength);
 
     static bool swapBytes_;
+    static FILE* noticeStream_;
 
     CISerial* serial_ = nullptr;
     CIMemFile* memSerial_ = nullptr;  // the same stream when it is memory, for the fast path

@@ -28,6 +28,7 @@ public:
     }
     int32_t Tell() const override { return position_; }
     int32_t GetSize() const override { return length_; }
+    int32_t Remaining() const { return length_ - position_; }
 
     const uint8_t* GetBuffer() const { return data_; }
     uint8_t* GetBuffer() { return data_; }

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "Commands.h"
+#include "io/Archive.h"
 #include "io/FileSystem.h"
 
 namespace {
@@ -52,6 +53,8 @@ bool WantsHelp(const char* command, const ToolArgs& args)
 
 int main(int argc, char** argv)
 {
+    // Standard output carries data ("cat" writes an entry's exact bytes).
+    CIArchive::SetByteOrderNoticeStream(stderr);
     int i = 1;
     std::string root;
     while (i < argc && argv[i][0] == '-') {
