@@ -423,28 +423,28 @@ void CKVQString::AppendCode(uint32_t code)
     Append(bytes);
 }
 
-void CKVQString::MakeUpper()
+// Changes the case of ASCII letters byte by byte; other bytes (double-byte characters
+// included) are left as they are.
+void CKVQString::ChangeAsciiCase(char first, char last, int delta)
 {
     EnsureMultibyte();
     for (int32_t i = 0; i < mb_.Length(); ++i) {
         char& c = mb_.Data()[i];
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 'a' + 'A');
+        if (c >= first && c <= last)
+            c = static_cast<char>(c + delta);
     }
     wideValid_ = mb_.Length() == 0;
     wide_.SetLength(0);
 }
 
+void CKVQString::MakeUpper()
+{
+    ChangeAsciiCase('a', 'z', 'A' - 'a');
+}
+
 void CKVQString::MakeLower()
 {
-    EnsureMultibyte();
-    for (int32_t i = 0; i < mb_.Length(); ++i) {
-        char& c = mb_.Data()[i];
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    }
-    wideValid_ = mb_.Length() == 0;
-    wide_.SetLength(0);
+    ChangeAsciiCase('A', 'Z', 'a' - 'A');
 }
 
 void CKVQString::Serialize(CIArchive& ar, int32_t maxLength)

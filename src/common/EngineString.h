@@ -141,6 +141,7 @@ private:
     friend class CIArchive;
     void EnsureMultibyte() const;
     void EnsureWide() const;
+    void ChangeAsciiCase(char first, char last, int delta);
 
     uint8_t marker_ = 1;
     mutable ByteBuffer mb_;
