@@ -101,11 +101,12 @@ iconv_t Converter(Direction d)
     const std::string& page = GetCoreCfg().strCharset.empty() ? std::string("GB2312") : GetCoreCfg().strCharset;
     if (page != c.codePage) {
         for (int i = 0; i < kDirectionCount; ++i) {
-            if (i != kUtf8ToWide && c.handles[i] != (iconv_t)-1) {
+            if (i == kUtf8ToWide)
+                continue;
+            if (c.handles[i] != (iconv_t)-1)
                 iconv_close(c.handles[i]);
-                c.handles[i] = (iconv_t)-1;
-                c.tried[i] = false;
-            }
+            c.handles[i] = (iconv_t)-1;
+            c.tried[i] = false;
         }
         c.codePage = page;
     }

@@ -3,10 +3,12 @@
 #include <cstdio>
 #include <cstring>
 #include <mutex>
+#include <string>
 #include <unordered_map>
 #include <vector>
 
 #include "common/EngineString.h"
+#include "common/HandleTable.h"
 #include "io/MemFile.h"
 
 namespace {
@@ -22,11 +24,16 @@ inline void SwapInPlace(void* data, int32_t length)
 }
 
 // Pointers do not fit the stream's four bytes on 64-bit hosts, so the archive writes a token
-// that this process maps back to the pointer.
+// from a handle table: a forgotten object's token never resolves again, and a token resolves only
+// for the type it was written with.
 struct PointerRegistry {
+    struct Entry {
+        uint32_t token;
+        std::string type;
+    };
     std::mutex lock;
-    std::unordered_map<void*, uint32_t> tokens;
-    std::vector<void*> pointers;  // token - 1 -> pointer
+    std::unordered_map<void*, Entry> entries;
+    HandleTable<void> table;
 };
 
 PointerRegistry& Registry()
@@ -37,25 +44,50 @@ PointerRegistry& Registry()
 
 }  // namespace
 
-uint32_t KVQPointerToken(void* pointer)
+uint32_t KVQPointerToken(void* pointer, const char* typeName)
 {
     if (!pointer)
         return 0;
     PointerRegistry& r = Registry();
     std::lock_guard<std::mutex> guard(r.lock);
-    auto [it, added] = r.tokens.emplace(pointer, static_cast<uint32_t>(r.pointers.size() + 1));
-    if (added)
-        r.pointers.push_back(pointer);
-    return it->second;
+    auto it = r.entries.find(pointer);
+    if (it != r.entries.end()) {
+        if (it->second.type.empty() && typeName)
+            it->second.type = typeName;
+        return it->second.token;
+    }
+    uint32_t token = r.table.Enter(pointer);
+    if (token != 0)
+        r.entries.emplace(pointer, PointerRegistry::Entry{token, typeName ? typeName : ""});
+    return token;
 }
 
-void* KVQPointerFromToken(uint32_t token)
+void* KVQPointerFromToken(uint32_t token, const char* typeName)
 {
     if (token == 0)
         return nullptr;
     PointerRegistry& r = Registry();
     std::lock_guard<std::mutex> guard(r.lock);
-    return token <= r.pointers.size() ? r.pointers[token - 1] : nullptr;
+    void* pointer = r.table.Lookup(token);
+    if (!pointer)
+        return nullptr;
+    const std::string& stored = r.entries[pointer].type;
+    if (typeName && *typeName && !stored.empty() && stored != typeName)
+        return nullptr;
+    return pointer;
+}
+
+void KVQForgetPointer(void* pointer)
+{
+    if (!pointer)
+        return;
+    PointerRegistry& r = Registry();
+    std::lock_guard<std::mutex> guard(r.lock);
+    auto it = r.entries.find(pointer);
+    if (it == r.entries.end())
+        return;
+    r.table.Remove(it->second.token);
+    r.entries.erase(it);
 }
 
 // Files are little-endian whatever the host; a big-endian host swaps every 16-bit, 32-bit
@@ -143,10 +175,8 @@ int32_t CIArchive::SlowScalar(void* data, int32_t length)
         SwapInPlace(temp, length);
         out = temp;
     }
-    if (memSerial_) {
-        memSerial_->WriteFast(out, length);
-        return length;
-    }
+    if (memSerial_)
+        return memSerial_->WriteFast(out, length);
     return serial_ ? serial_->Write(out, length) : -1;
 }
 
@@ -245,14 +275,14 @@ void* CIArchive::Ptr(const char* typeName, void* pointer)
         if (length < kPtrNameBytes && length > 0)
             std::memcpy(name, typeName, length);
         Bytes(name, kPtrNameBytes);
-        uint32_t token = KVQPointerToken(pointer);
+        uint32_t token = KVQPointerToken(pointer, length < kPtrNameBytes ? typeName : nullptr);
         UInt32(token);
         return pointer;
     }
     Bytes(name, kPtrNameBytes);
     uint32_t token = 0;
     UInt32(token);
-    return KVQPointerFromToken(token);
+    return KVQPointerFromToken(token, typeName);
 }
 
 void CIArchive::PushAddress()

@@ -65,7 +65,7 @@ public:
         StringSlow(s, maxLength);
     }
     // 32-byte zero-padded type name, then a 32-bit token for the pointer. Tokens are only
-    // meaningful inside this process.
+    // meaningful inside this process; load returns null for a token of another type.
     void* Ptr(const char* typeName, void* pointer);
 
     // Convenience overloads so record routines read as one list of fields.
@@ -111,8 +111,7 @@ private:
                 std::memset(data, 0, static_cast<size_t>(length));
                 return -1;
             }
-            memSerial_->WriteFast(data, length);
-            return length;
+            return memSerial_->WriteFast(data, length);
         }
         return SlowScalar(data, length);
     }
@@ -131,9 +130,12 @@ private:
     uint8_t version_ = 0;
 };
 
-// Resolves the pointer tokens written by CIArchive::Ptr (0 is null; unknown tokens give null).
-uint32_t KVQPointerToken(void* pointer);
-void* KVQPointerFromToken(uint32_t token);
+// The pointer tokens written by CIArchive::Ptr. 0 is null; a token resolves to its pointer only
+// while the pointer is registered and only for the type it was written with. Objects that may
+// travel in messages forget themselves when they are destroyed.
+uint32_t KVQPointerToken(void* pointer, const char* typeName);
+void* KVQPointerFromToken(uint32_t token, const char* typeName);
+void KVQForgetPointer(void* pointer);
 
 // Well-formed strings in memory (every message and nested record) are read in one step.
 inline bool CIArchive::ReadStringFast(CKVQString& s, int32_t maxLength)

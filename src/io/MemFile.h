@@ -40,7 +40,7 @@ public:
 
     // Inline fast paths for the archive: a fixed-size read or write without a virtual call.
     bool ReadFast(void* buffer, int32_t length);
-    void WriteFast(const void* buffer, int32_t length);
+    int32_t WriteFast(const void* buffer, int32_t length);
 
 private:
     void Grow(int32_t needed);
@@ -64,13 +64,13 @@ inline bool CIMemFile::ReadFast(void* buffer, int32_t length)
     return true;
 }
 
-inline void CIMemFile::WriteFast(const void* buffer, int32_t length)
+inline int32_t CIMemFile::WriteFast(const void* buffer, int32_t length)
 {
     if (position_ == length_ && static_cast<int64_t>(position_) + length <= capacity_) {
         std::memcpy(data_ + position_, buffer, static_cast<size_t>(length));
         position_ += length;
         length_ = position_;
-        return;
+        return length;
     }
-    Write(buffer, length);
+    return Write(buffer, length);
 }

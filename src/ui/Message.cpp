@@ -65,16 +65,18 @@ std::string CKVQMessage::ScriptString(const char* text)
         return text ? text : "";
     }
     int32_t n = 0;
-    if (Int32(n) < 0 || n <= 0)
+    if (Int32(n) < 0 || n == 0)
         return std::string();
-    if (n > buffer_.Remaining()) {
+    if (n < 0 || n > buffer_.Remaining()) {
         buffer_.SetError(CISerial::kReadPastEnd);
         return std::string();
     }
     std::string out(static_cast<size_t>(n), '\0');
     int32_t stored = 0;
-    if (CountedBytes(out.data(), stored, n) < 0)
+    if (CountedBytes(out.data(), stored, n) < 0) {
+        buffer_.SetError(CISerial::kReadPastEnd);  // a second count above the first: corrupt
         return std::string();
+    }
     // Native records store the terminating zero; a script sees the text up to it.
     out.resize(std::strlen(out.c_str()));
     return out;

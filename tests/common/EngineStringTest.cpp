@@ -79,6 +79,17 @@ TEST(EngineStringConversion, FollowsConfiguredCodePage)
     EXPECT_EQ(t.GetLength(), 2);
 }
 
+TEST(EngineStringConversion, RecoversFromUnknownCodePage)
+{
+    std::string saved = GetCoreCfg().strCharset;
+    GetCoreCfg().strCharset = "NO-SUCH-CODE-PAGE";
+    CKVQString broken("abc");
+    EXPECT_EQ(broken.GetLength(), 0);  // no converter: the other form stays empty
+    GetCoreCfg().strCharset = saved;
+    CKVQString fine("abc");
+    EXPECT_EQ(fine.GetLength(), 3);
+}
+
 TEST(EngineStringConversion, Utf8EncoderLengths)
 {
     char out[6];

@@ -126,9 +126,34 @@ TEST(ArchiveTransfers, TypedPointerRoundTripsInProcess)
 
     CIArchive r(&file, CIArchive::SM_READ);
     EXPECT_EQ(r.Ptr("CKVQWindow", nullptr), &target);
-    EXPECT_EQ(r.Ptr("x", nullptr), &target);
+    EXPECT_EQ(r.Ptr("CKVQWindow", nullptr), &target);
     EXPECT_EQ(r.Ptr("CKVQWindow", nullptr), nullptr);
-    EXPECT_EQ(KVQPointerFromToken(0xFFFFFF00u), nullptr);  // a token never handed out
+    EXPECT_EQ(KVQPointerFromToken(0xFFFFFF00u, "CKVQWindow"), nullptr);  // never handed out
+}
+
+TEST(ArchiveTransfers, TypedPointerRefusesOtherTypesAndForgottenObjects)
+{
+    int first = 1, second = 2;
+    CIMemFile file;
+    CIArchive w(&file, CIArchive::SM_WRITE);
+    w.Ptr("CKVQWindow", &first);
+    w.Ptr("CKVQWindow", &second);
+
+    CIArchive r(&file, CIArchive::SM_READ);
+    EXPECT_EQ(r.Ptr("IRender", nullptr), nullptr);  // written as a window
+    KVQForgetPointer(&second);                      // the object went away
+    EXPECT_EQ(r.Ptr("CKVQWindow", nullptr), nullptr);
+    r.setMode(CIArchive::SM_READ);
+    EXPECT_EQ(r.Ptr("CKVQWindow", nullptr), &first);
+
+    // A new registration of the same address gets a new token; the old one stays dead.
+    uint32_t oldToken = 0;
+    std::memcpy(&oldToken, file.GetBuffer() + 36 + 32, 4);
+    uint32_t newToken = KVQPointerToken(&second, "CKVQWindow");
+    EXPECT_NE(newToken, oldToken);
+    EXPECT_EQ(KVQPointerFromToken(oldToken, "CKVQWindow"), nullptr);
+    KVQForgetPointer(&first);
+    KVQForgetPointer(&second);
 }
 
 TEST(ArchiveAddresses, PushOnlyWhileStoringAndAtMostTen)

@@ -61,15 +61,19 @@ TEST(MessageParameters, ScriptStringHasNoTerminator)
     EXPECT_EQ(BytesOf(fromText), Bytes({3, 0, 0, 0, 'a', 'b', 'c'}));
 }
 
-TEST(MessageParameters, ScriptStringRejectsHostileCount)
+TEST(MessageParameters, ScriptStringRejectsHostileCounts)
 {
-    CKVQMessage m;
-    int32_t huge = 0x7FFFFFF0;
-    m.Int32(huge);
-    m.Int32(huge);
-    m.setMode(CKVQMessage::SM_READ);
-    EXPECT_EQ(m.ScriptString(), "");
-    EXPECT_EQ(m.GetError(), CISerial::kReadPastEnd);
+    const int32_t counts[][2] = {{0x7FFFFFF0, 0x7FFFFFF0}, {-5, -5}, {2, 3}};
+    for (const auto& c : counts) {
+        CKVQMessage m;
+        int32_t first = c[0], second = c[1];
+        m.Int32(first);
+        m.Int32(second);
+        m.Bytes(const_cast<char*>("abc"), 3);
+        m.setMode(CKVQMessage::SM_READ);
+        EXPECT_EQ(m.ScriptString(), "") << first << "," << second;
+        EXPECT_EQ(m.GetError(), CISerial::kReadPastEnd) << first << "," << second;
+    }
 }
 
 TEST(MessageCopy, SameBytesDataAndModeFromStart)
