@@ -130,6 +130,14 @@ void CIArchive::SetSerial(CISerial* serial, int32_t mode)
     setMode(mode);
 }
 
+void CIArchive::SetTextForm(IRecordText* text)
+{
+    serial_ = nullptr;
+    memSerial_ = nullptr;
+    text_ = text;
+    mode_ = text && text->IsLoading() ? SM_READ : SM_WRITE;
+}
+
 void CIArchive::setMode(int32_t mode)
 {
     mode_ = mode == SM_READ ? SM_READ : SM_WRITE;
@@ -139,6 +147,8 @@ void CIArchive::setMode(int32_t mode)
 
 int32_t CIArchive::GetError() const
 {
+    if (text_)
+        return text_->GetError();
     return serial_ ? serial_->GetError() : 0;
 }
 
@@ -151,8 +161,15 @@ int32_t CIArchive::Raw(void* data, int32_t length)
     return serial_->Write(data, length);
 }
 
-int32_t CIArchive::SlowScalar(void* data, int32_t length)
+int32_t CIArchive::SlowScalar(void* data, int32_t length, Kind kind, const char* name)
 {
+    if (text_) {
+        if (text_->Value(name, kind, data, length))
+            return length;
+        if (mode_ == SM_READ)
+            std::memset(data, 0, static_cast<size_t>(length));
+        return -1;
+    }
     if (mode_ == SM_READ) {
         bool ok;
         if (memSerial_) {
@@ -180,27 +197,29 @@ int32_t CIArchive::SlowScalar(void* data, int32_t length)
     return serial_ ? serial_->Write(out, length) : -1;
 }
 
-int32_t CIArchive::Bool(bool& v)
+int32_t CIArchive::Bool(bool& v, const char* name)
 {
     int32_t stored = mode_ == SM_WRITE && v ? 1 : 0;
-    int32_t r = Scalar(&stored, 4);
+    int32_t r = Scalar(&stored, 4, Kind::Bool, name);
     if (mode_ == SM_READ)
         v = stored == 1;
     return r;
 }
 
-int32_t CIArchive::UiBoolean(int32_t& v)
+int32_t CIArchive::UiBoolean(int32_t& v, const char* name)
 {
-    int32_t r = Scalar(&v, 4);
+    int32_t r = Scalar(&v, 4, Kind::UiBoolean, name);
     if (mode_ == SM_READ)
         v = v == 1 ? 1 : 0;
     return r;
 }
 
-int32_t CIArchive::Bytes(void* buffer, int32_t length)
+int32_t CIArchive::Bytes(void* buffer, int32_t length, const char* name)
 {
     if (length <= 0)
         return length == 0 ? 0 : -1;
+    if (text_)
+        return text_->Value(name, Kind::Bytes, buffer, length) ? length : -1;
     if (mode_ == SM_READ && memSerial_)
         return memSerial_->Read(buffer, length);
     return Raw(buffer, length);
@@ -226,8 +245,13 @@ int32_t CIArchive::CountedBytes(void* buffer, int32_t& n, int32_t capacity)
     return Bytes(buffer, n) == n ? n : -1;
 }
 
-void CIArchive::StringSlow(CKVQString& s, int32_t maxLength)
+void CIArchive::StringSlow(CKVQString& s, int32_t maxLength, const char* name)
 {
+    if (text_) {
+        if (!text_->Value(name, Kind::String, &s, 0) && mode_ == SM_READ)
+            s.Clear();
+        return;
+    }
     if (mode_ == SM_WRITE) {
         s.EnsureMultibyte();
         int32_t n = s.mb_.Length() + 1;  // the terminating zero is stored
@@ -265,8 +289,13 @@ void CIArchive::StringSlow(CKVQString& s, int32_t maxLength)
     s.wide_.SetLength(0);
 }
 
-void* CIArchive::Ptr(const char* typeName, void* pointer)
+void* CIArchive::Ptr(const char* typeName, void* pointer, const char* fieldName)
 {
+    if (text_) {
+        uint32_t token = mode_ == SM_WRITE ? KVQPointerToken(pointer, typeName) : 0;
+        text_->Value(fieldName, Kind::Ptr, &token, 4);
+        return mode_ == SM_WRITE ? pointer : KVQPointerFromToken(token, typeName);
+    }
     char name[kPtrNameBytes] = {};
     if (mode_ == SM_WRITE) {
         // Names of 32 bytes or more are not written; the field stays zero so the stream keeps

@@ -9,6 +9,7 @@
 
 #include "common/EngineString.h"
 #include "io/MemFile.h"
+#include "io/RecordText.h"
 #include "io/Serial.h"
 
 
@@ -39,34 +40,41 @@ public:
     // The stream's error code (0 when there is none, or no stream).
     int32_t GetError() const;
 
-    // Transfers. Each returns the stream's result: the byte count, or -1 on failure.
-    int32_t Int8(int8_t& v) { return Scalar(&v, 1); }
-    int32_t UInt8(uint8_t& v) { return Scalar(&v, 1); }
-    int32_t Char(char& v) { return Scalar(&v, 1); }
-    int32_t Int16(int16_t& v) { return Scalar(&v, 2); }
-    int32_t UInt16(uint16_t& v) { return Scalar(&v, 2); }
-    int32_t Int32(int32_t& v) { return Scalar(&v, 4); }
-    int32_t UInt32(uint32_t& v) { return Scalar(&v, 4); }
-    int32_t Long(int32_t& v) { return Int32(v); }
-    int32_t Float(float& v) { return Scalar(&v, 4); }
+    // Transfers. Each returns the stream's result: the byte count, or -1 on failure. The name
+    // labels the field in the text form and is ignored by byte streams.
+    using Kind = IRecordText::Kind;
+    int32_t Int8(int8_t& v, const char* name = nullptr) { return Scalar(&v, 1, Kind::Int8, name); }
+    int32_t UInt8(uint8_t& v, const char* name = nullptr) { return Scalar(&v, 1, Kind::UInt8, name); }
+    int32_t Char(char& v, const char* name = nullptr) { return Scalar(&v, 1, Kind::Char, name); }
+    int32_t Int16(int16_t& v, const char* name = nullptr) { return Scalar(&v, 2, Kind::Int16, name); }
+    int32_t UInt16(uint16_t& v, const char* name = nullptr) { return Scalar(&v, 2, Kind::UInt16, name); }
+    int32_t Int32(int32_t& v, const char* name = nullptr) { return Scalar(&v, 4, Kind::Int32, name); }
+    int32_t UInt32(uint32_t& v, const char* name = nullptr) { return Scalar(&v, 4, Kind::UInt32, name); }
+    int32_t Long(int32_t& v, const char* name = nullptr) { return Int32(v, name); }
+    int32_t Float(float& v, const char* name = nullptr) { return Scalar(&v, 4, Kind::Float, name); }
     // Four bytes; true exactly when the stored value is 1; store writes 1 for any true.
-    int32_t Bool(bool& v);
+    int32_t Bool(bool& v, const char* name = nullptr);
     // Four bytes holding the int32 as given; load yields 1 when the stored value is 1, else 0.
-    int32_t UiBoolean(int32_t& v);
-    int32_t Bytes(void* buffer, int32_t length);
+    int32_t UiBoolean(int32_t& v, const char* name = nullptr);
+    int32_t Bytes(void* buffer, int32_t length, const char* name = nullptr);
     // int32 n, then n bytes. Load zeroes capacity bytes first, and reads the bytes only when
     // 0 <= n <= capacity (else they stay on the stream). Returns n on success, -1 otherwise.
     int32_t CountedBytes(void* buffer, int32_t& n, int32_t capacity);
     // The engine string: n, n, bytes including the terminating zero.
-    void String(CKVQString& s, int32_t maxLength = -1)
+    void String(CKVQString& s, int32_t maxLength = -1, const char* name = nullptr)
     {
         if (mode_ == SM_READ && ReadStringFast(s, maxLength))
             return;
-        StringSlow(s, maxLength);
+        StringSlow(s, maxLength, name);
     }
+    void String(CKVQString& s, const char* name) { String(s, -1, name); }
     // 32-byte zero-padded type name, then a 32-bit token for the pointer. Tokens are only
     // meaningful inside this process; load returns null for a token of another type.
-    void* Ptr(const char* typeName, void* pointer);
+    void* Ptr(const char* typeName, void* pointer, const char* name = nullptr);
+
+    // The text form: transfers go to text instead of a byte stream (see RecordText.h).
+    void SetTextForm(IRecordText* text);
+    IRecordText* GetTextForm() const { return text_; }
 
     // Convenience overloads so record routines read as one list of fields.
     int32_t Transfer(int8_t& v) { return Int8(v); }
@@ -102,7 +110,7 @@ protected:
 private:
     // A fixed-size value: zeroed on a failed read, byte-swapped on big-endian hosts. Memory
     // streams without byte swapping take the inline path (the common case: messages).
-    int32_t Scalar(void* data, int32_t length)
+    int32_t Scalar(void* data, int32_t length, Kind kind, const char* name)
     {
         if (memSerial_ && !swapBytes_) {
             if (mode_ == SM_READ) {
@@ -113,17 +121,18 @@ private:
             }
             return memSerial_->WriteFast(data, length);
         }
-        return SlowScalar(data, length);
+        return SlowScalar(data, length, kind, name);
     }
-    int32_t SlowScalar(void* data, int32_t length);
+    int32_t SlowScalar(void* data, int32_t length, Kind kind, const char* name);
     bool ReadStringFast(CKVQString& s, int32_t maxLength);
-    void StringSlow(CKVQString& s, int32_t maxLength);
+    void StringSlow(CKVQString& s, int32_t maxLength, const char* name);
 
     static bool swapBytes_;
     static FILE* noticeStream_;
 
     CISerial* serial_ = nullptr;
     CIMemFile* memSerial_ = nullptr;  // the same stream when it is memory, for the fast path
+    IRecordText* text_ = nullptr;
     int32_t mode_ = SM_READ;
     int32_t saved_[kMaxSavedOffsets] = {};
     int32_t savedCount_ = 0;

@@ -37,6 +37,10 @@ public:
     void Reset();
     // Makes the content n zero bytes at position 0 and returns them to be filled in place.
     uint8_t* Fill(int32_t n);
+    // Reads length bytes that belong to someone else (a block inside an enclosing message) without
+    // copying them; they must outlive this stream. The first write copies them into own storage.
+    void SetView(const uint8_t* data, int32_t length);
+    bool IsView() const { return view_; }
 
     // Inline fast paths for the archive: a fixed-size read or write without a virtual call.
     bool ReadFast(void* buffer, int32_t length);
@@ -44,9 +48,13 @@ public:
 
 private:
     void Grow(int32_t needed);
+    void DropView();
 
     uint8_t inline_[kInlineCapacity];
-    uint8_t* data_ = inline_;
+    uint8_t* heap_ = nullptr;  // own storage once the inline bytes are outgrown
+    int32_t heapCapacity_ = 0;
+    bool view_ = false;
+    uint8_t* data_ = inline_;  // inline_, heap_, or a view
     int32_t length_ = 0;
     int32_t capacity_ = kInlineCapacity;
     int32_t position_ = 0;

@@ -89,7 +89,7 @@ void CKVQMessage::WriteBlock(CIArchive& ar) const
     ar.CountedBytes(const_cast<uint8_t*>(buffer_.GetBuffer()), n, n);
 }
 
-bool CKVQMessage::ReadBlock(CIArchive& ar)
+bool CKVQMessage::ReadBlock(CIArchive& ar, bool inPlace)
 {
     buffer_.Reset();
     setMode(SM_READ);
@@ -105,6 +105,18 @@ bool CKVQMessage::ReadBlock(CIArchive& ar)
         if (outer)
             outer->SetError(CISerial::kReadPastEnd);
         return false;
+    }
+    // Nested records read in place are not copied once per level of nesting.
+    auto* outerMemory = inPlace ? dynamic_cast<CIMemFile*>(outer) : nullptr;
+    if (outerMemory && outerMemory->Remaining() >= 4 + n) {
+        int32_t stored = 0;
+        std::memcpy(&stored, outerMemory->GetBuffer() + outerMemory->Tell(), 4);
+        if (!CIArchive::IsHostBigEndian() && stored == n) {
+            buffer_.SetView(outerMemory->GetBuffer() + outerMemory->Tell() + 4, n);
+            outerMemory->Seek(outerMemory->Tell() + 4 + n);
+            setMode(SM_READ);
+            return true;
+        }
     }
     uint8_t* bytes = buffer_.Fill(n);
     int32_t stored = 0;

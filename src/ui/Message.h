@@ -54,7 +54,9 @@ public:
     void WriteBlock(CIArchive& ar) const;
     // Fills this message from a block and leaves it in read mode at 0. A length outside
     // 0 .. 104857599, or longer than what the stream holds, leaves it empty and in error.
-    bool ReadBlock(CIArchive& ar);
+    // inPlace: when ar reads from memory, this message reads the block where it lies instead of
+    // copying it; ar's bytes must then outlive this message (true for nested record routines).
+    bool ReadBlock(CIArchive& ar, bool inPlace = false);
 
 private:
     int32_t data_ = 0;

@@ -210,3 +210,28 @@ TEST(MessageScriptAccessors, BooleanAndUnsignedRules)
     EXPECT_EQ(m.ScriptBool(), 1);
     EXPECT_EQ(m.ScriptUInt32(), -1);
 }
+
+TEST(MessageBlock, InPlaceReadSharesBytesUntilWritten)
+{
+    CKVQMessage inner;
+    int32_t v = 0x11223344;
+    inner.Int32(v);
+    CKVQMessage outer;
+    inner.WriteBlock(outer);
+    outer.setMode(CKVQMessage::SM_READ);
+
+    CKVQMessage view;
+    ASSERT_TRUE(view.ReadBlock(outer, true));
+    EXPECT_TRUE(view.Buffer().IsView());
+    int32_t got = 0;
+    view.Int32(got);
+    EXPECT_EQ(got, 0x11223344);
+
+    // Writing into the view takes a private copy; the enclosing message is untouched.
+    view.setMode(CKVQMessage::SM_WRITE);
+    int32_t other = 7;
+    view.Int32(other);
+    EXPECT_FALSE(view.Buffer().IsView());
+    EXPECT_EQ(BytesOf(outer), Bytes({4, 0, 0, 0, 4, 0, 0, 0, 0x44, 0x33, 0x22, 0x11}));
+    EXPECT_EQ(BytesOf(view), Bytes({7, 0, 0, 0}));
+}
