@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   g++ cmake ninja-build pkg-config
   libgtest-dev googletest libbenchmark-dev
-  libc6-dev
+  libc6-dev nlohmann-json3-dev
 )
 packages+=("$@")
 

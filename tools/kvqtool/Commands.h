@@ -21,6 +21,9 @@ int RunCat(const ToolArgs& args);
 int RunUnpack(const ToolArgs& args);
 // Configuration command.
 int RunCfg(const ToolArgs& args);
+// Layout commands (dump, build) and attribute names.
+int RunLayout(const ToolArgs& args);
+int RunAttrs(const ToolArgs& args);
 
 // Prints "kvqtool NAME: message" to standard error and returns 1.
 int ToolError(const char* command, const std::string& message);
