@@ -1,14 +1,13 @@
 // Loads arbitrary bytes as a package file, then looks up and reads some of its entries.
 // Loading must end quickly, allocate no more than the input's size, and never read outside
-// what it was given.
-
-#include <unistd.h>
+// what it was given; every entry must read back exactly the size it was given.
 
 #include <cstdint>
 #include <cstdio>
 #include <string>
 #include <vector>
 
+#include "../tests/support/TempFiles.h"
 #include "io/File.h"
 #include "io/FileSystem.h"
 
@@ -16,34 +15,34 @@ namespace {
 
 const std::string& ScratchPath()
 {
-    static const std::string path = "/tmp/kvq_package_fuzz_" + std::to_string(getpid()) + ".KVQ";
+    static const TempFolder folder;
+    static const std::string path = folder / "input.KVQ";
     return path;
 }
 
-void ReadEntry(const CPackage& package, const PackageEntry& entry)
+// Entry sizes are cut to the package's size at load time, so this is bounded by the input,
+// and the whole cut size is there to be read.
+void CheckEntry(const CPackage& package, const PackageEntry& entry, size_t packageSize)
 {
-    IFile* file = package.OpenEntry(entry);
-    if (!file)
-        return;
-    // Entry sizes are cut to the package's size at load time, so this is bounded by the input.
-    std::vector<uint8_t> data(static_cast<size_t>(file->GetSize()));
-    if (!data.empty())
-        file->Read(data.data(), static_cast<int32_t>(data.size()));
-    file->Seek(0, IFile::kFromEnd);
-    file->Tell();
-    delete file;
+    if (entry.size < 0 || static_cast<size_t>(entry.size) > packageSize)
+        __builtin_trap();
+    if (!entry.IsTruncated() && entry.size != entry.declaredSize)
+        __builtin_trap();
+    if (ReadEntry(package, entry).size() != static_cast<size_t>(entry.size))
+        __builtin_trap();
+    if (IFile* file = package.OpenEntry(entry)) {
+        file->Seek(0, IFile::kFromEnd);
+        file->Tell();
+        delete file;
+    }
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    FILE* out = std::fopen(ScratchPath().c_str(), "wb");
-    if (!out)
+    if (!WriteFile(ScratchPath(), data, size))
         return 0;
-    if (size > 0)
-        std::fwrite(data, 1, size, out);
-    std::fclose(out);
 
     CPackage package;
     if (package.Load(ScratchPath())) {
@@ -52,12 +51,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             if (checked++ == 8)
                 break;
             if (const PackageEntry* found = package.FindEntry(FinalNamePart(entry.name)))
-                ReadEntry(package, *found);
+                CheckEntry(package, *found, size);
             package.FindEntry(entry.name);
         }
         for (const char* name : {"a.png", "default.cfg", "", "x/", "png\\a.png"}) {
             if (const PackageEntry* found = package.FindEntry(name))
-                ReadEntry(package, *found);
+                CheckEntry(package, *found, size);
         }
         // Names from the package must never lead outside a target folder.
         for (const PackageEntry& entry : package.Entries()) {

@@ -30,6 +30,18 @@ int OriginToWhence(int32_t origin)
 
 }  // namespace
 
+long StreamLength(FILE* stream)
+{
+    if (!stream)
+        return -1;
+    long here = std::ftell(stream);
+    if (here < 0 || std::fseek(stream, 0, SEEK_END) != 0)
+        return -1;
+    long end = std::ftell(stream);
+    std::fseek(stream, here, SEEK_SET);
+    return end;
+}
+
 // ---------------------------------------------------------------------------------------------
 // CDiskFile
 
@@ -55,14 +67,7 @@ int32_t CDiskFile::Write(const void* buffer, int32_t length)
 
 int32_t CDiskFile::GetSize()
 {
-    if (!stream_)
-        return 0;
-    long here = std::ftell(stream_);
-    if (here < 0 || std::fseek(stream_, 0, SEEK_END) != 0)
-        return 0;
-    long end = std::ftell(stream_);
-    std::fseek(stream_, here, SEEK_SET);
-    return std::max<int32_t>(0, ClampToInt32(end));
+    return std::max<int32_t>(0, ClampToInt32(StreamLength(stream_)));
 }
 
 int32_t CDiskFile::Tell()

@@ -22,6 +22,9 @@ public:
     virtual int32_t SetPosition(int32_t offset) = 0;
 };
 
+// Length in bytes of an open stream, its position kept; -1 when it cannot be measured.
+long StreamLength(FILE* stream);
+
 // A file on disk; owns its stream.
 class CDiskFile final : public IFile {
 public:

@@ -1,9 +1,8 @@
 #include "io/FileSystem.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <climits>
 #include <cstring>
 #include <filesystem>
@@ -26,8 +25,11 @@ const char* const kResourceFolders[] = {"sound", "font", "cfg", "png", "png.set"
 // cannot recurse forever.
 constexpr int kMaxFolderDepth = 32;
 
-// Builder copy block.
-constexpr int32_t kCopyBlock = 1024;
+// Copy block of the package builder, extraction and the tool.
+constexpr int32_t kCopyBlock = 64 * 1024;
+
+// Names tried, after the output's own name + ".tmp", for the file a package is built in.
+constexpr int kTemporaryNameAttempts = 100;
 
 bool IsSeparator(char c) { return c == '/' || c == '\\'; }
 
@@ -49,18 +51,36 @@ bool IsAbsolute(const std::string& path)
 
 bool IsReadMode(const char* mode) { return mode[0] == 'r'; }
 
-// fopen that refuses folders (a folder opens as a stream here, which Windows never allowed).
+// Every disk open goes through here, and opens regular files only: a folder would open as a
+// stream on this platform (Windows never allowed it), and opening a named pipe or a device
+// could wait forever for a writer or never end. Writing may also create a missing file.
 FILE* OpenStream(const std::string& path, const char* mode)
 {
-    FILE* f = std::fopen(path.c_str(), mode);
-    if (!f)
-        return nullptr;
-    struct stat info {};
-    if (fstat(fileno(f), &info) != 0 || S_ISDIR(info.st_mode)) {
-        std::fclose(f);
+    std::error_code ec;
+    fs::file_status status = fs::status(path, ec);
+    if (status.type() == fs::file_type::not_found) {
+        if (IsReadMode(mode))
+            return nullptr;
+    } else if (!fs::is_regular_file(status)) {
         return nullptr;
     }
-    return f;
+    return std::fopen(path.c_str(), mode);
+}
+
+// A new, empty file beside path (path + ".tmp", or a numbered variant when that exists);
+// never an existing file, so nothing of the user's is overwritten.
+FILE* CreateTemporaryBeside(const std::string& path, std::string& temporary)
+{
+    for (int attempt = 0; attempt < kTemporaryNameAttempts; ++attempt) {
+        temporary = path + ".tmp" + (attempt == 0 ? std::string() : "." + std::to_string(attempt));
+        errno = 0;
+        if (FILE* f = std::fopen(temporary.c_str(), "wbx"))  // exclusive: fails when it exists
+            return f;
+        if (errno != EEXIST)
+            break;
+    }
+    temporary.clear();
+    return nullptr;
 }
 
 bool EqualsIgnoringCase(const std::string& a, const std::string& b)
@@ -104,16 +124,6 @@ FILE* OpenLoose(const std::string& path, const char* mode)
     return OpenStream(slash == std::string::npos ? best : folder + best, mode);
 }
 
-long StreamLength(FILE* f)
-{
-    long here = std::ftell(f);
-    if (here < 0 || std::fseek(f, 0, SEEK_END) != 0)
-        return -1;
-    long end = std::ftell(f);
-    std::fseek(f, here, SEEK_SET);
-    return end;
-}
-
 // The package header; one routine reads and writes it.
 void TransferHeader(CIArchive& ar, int32_t& directoryOffset, int32_t& count)
 {
@@ -140,15 +150,6 @@ bool TransferEntry(CIArchive& ar, PackageEntry& entry)
     if (ar.IsLoading())
         entry.name = name.c_str();
     return ar.GetError() == CISerial::kNoError;
-}
-
-std::string InputPath(const std::string& name, const std::string& baseDir)
-{
-    std::string path = ToSlashes(name);
-    if (baseDir.empty() || IsAbsolute(path))
-        return path;
-    std::string base = ToSlashes(baseDir);
-    return EndsWithSeparator(base) ? base + path : base + "/" + path;
 }
 
 // Result of a folder search: a stream, or why there is none.
@@ -193,6 +194,29 @@ SearchResult SearchFolder(const std::string& name, const fs::path& folder, const
 }
 
 }  // namespace
+
+bool CopyFileData(IFile& from, FILE* to, int32_t size)
+{
+    if (!to || size < 0)
+        return false;
+    uint8_t block[kCopyBlock];
+    for (int32_t left = size; left > 0;) {
+        int32_t want = std::min(left, kCopyBlock);
+        if (from.Read(block, want) != want || std::fwrite(block, 1, static_cast<size_t>(want), to) != static_cast<size_t>(want))
+            return false;
+        left -= want;
+    }
+    return true;
+}
+
+std::string PackageInputPath(const std::string& name, const std::string& baseDir)
+{
+    std::string path = ToSlashes(name);
+    if (baseDir.empty() || IsAbsolute(path))
+        return path;
+    std::string base = ToSlashes(baseDir);
+    return EndsWithSeparator(base) ? base + path : base + "/" + path;
+}
 
 std::string FinalNamePart(const std::string& path)
 {
@@ -266,7 +290,9 @@ bool CPackage::Load(const std::string& path)
         if (!TransferEntry(ar, entry))
             break;
         // Data outside the file is cut to what the file holds, so no reader is ever asked to
-        // allocate more than the package's own size.
+        // allocate more than the package's own size; the stated size is kept so that the
+        // damage can be reported.
+        entry.declaredSize = entry.size;
         if (entry.offset < 0 || entry.offset > fileLength || entry.size < 0)
             entry.size = 0;
         else
@@ -319,20 +345,26 @@ bool CPackage::BuildPackage(const std::string& outputPath, const std::string& ba
     std::vector<PackageEntry> kept;
     int64_t running = kHeaderSize;
     for (const PackageEntry& input : entries_) {
-        FILE* f = OpenLoose(InputPath(input.name, baseDir), "rb");
+        FILE* f = OpenLoose(PackageInputPath(input.name, baseDir), "rb");
         if (!f)
             continue;
         long size = StreamLength(f);
         std::fclose(f);
         if (size < 0 || running + size > INT32_MAX)
             return false;  // offsets are 32-bit: such a package cannot be addressed
-        kept.push_back(PackageEntry{input.name, static_cast<int32_t>(running), static_cast<int32_t>(size)});
+        auto offset = static_cast<int32_t>(running);
+        auto length = static_cast<int32_t>(size);
+        kept.push_back(PackageEntry{input.name, offset, length, length});
         running += size;
     }
     entries_ = std::move(kept);
     BuildIndex();
 
-    FILE* out = std::fopen(ToSlashes(outputPath).c_str(), "wb");
+    // Written aside and moved over the output only when complete: the output may be one of
+    // the inputs, or a package the user still needs if this build fails.
+    std::string target = ToSlashes(outputPath);
+    std::string temporary;
+    FILE* out = CreateTemporaryBeside(target, temporary);
     if (!out)
         return false;
     bool ok = true;
@@ -344,40 +376,41 @@ bool CPackage::BuildPackage(const std::string& outputPath, const std::string& ba
         auto count = static_cast<int32_t>(entries_.size());
         TransferHeader(ar, directoryOffset, count);
 
-        uint8_t block[kCopyBlock];
         for (const PackageEntry& entry : entries_) {
-            file.SetKey(entry.offset);
-            FILE* in = OpenLoose(InputPath(entry.name, baseDir), "rb");
+            FILE* in = OpenLoose(PackageInputPath(entry.name, baseDir), "rb");
             if (!in) {
                 ok = false;
                 break;
             }
-            int32_t left = entry.size;
-            while (ok && left > 0) {
-                int32_t want = std::min(left, kCopyBlock);
-                if (std::fread(block, 1, static_cast<size_t>(want), in) != static_cast<size_t>(want) ||
-                    file.Write(block, want) != want)
-                    ok = false;
-                left -= want;
-            }
+            // Scrambling is an XOR with the key byte, so the plain input read through an
+            // entry window keyed with the entry's offset gives the bytes as stored.
+            CKVQPackageFile scrambled(in, 0, entry.size, entry.offset);
+            ok = CopyFileData(scrambled, out, entry.size);
             std::fclose(in);
             if (!ok)
                 break;
         }
         if (ok) {
             directoryOffset = file.Tell();
-            file.SetKey(0);
             ar.setMode(CIArchive::SM_WRITE);
             TransferHeader(ar, directoryOffset, count);
             serial.Seek(directoryOffset);
             for (PackageEntry& entry : entries_)
                 TransferEntry(ar, entry);
+            ok = ar.GetError() == CISerial::kNoError;
         }
     }
     if (std::ferror(out))
         ok = false;
     if (std::fclose(out) != 0)
         ok = false;
+    std::error_code ec;
+    if (ok) {
+        fs::rename(temporary, target, ec);
+        ok = !ec;
+    }
+    if (!ok)
+        fs::remove(temporary, ec);
     return ok;
 }
 
@@ -560,14 +593,7 @@ std::string CFileSystem::ExtractToWritePath(const std::string& name, const std::
         Close(source);
         return "";
     }
-    bool ok = true;
-    uint8_t block[64 * 1024];
-    int32_t left = size;
-    while (ok && left > 0) {
-        int32_t want = std::min<int32_t>(left, static_cast<int32_t>(sizeof(block)));
-        ok = source->Read(block, want) == want && std::fwrite(block, 1, static_cast<size_t>(want), out) == static_cast<size_t>(want);
-        left -= want;
-    }
+    bool ok = CopyFileData(*source, out, size);
     if (std::fclose(out) != 0)
         ok = false;
     Close(source);
@@ -582,7 +608,7 @@ std::string CFileSystem::ExtractToWritePath(const std::string& name, const std::
 // (kvqgame --root DIR) writes it into that game folder, not beside the executable.
 void CFileSystem::RecordMiss(const std::string& path)
 {
-    FILE* log = std::fopen((appFolder_ + kMissingFileLog).c_str(), "ab");
+    FILE* log = OpenStream(appFolder_ + kMissingFileLog, "ab");
     if (!log)
         return;
     std::fprintf(log, "\n%s", path.c_str());

@@ -14,7 +14,12 @@
 struct PackageEntry {
     std::string name;
     int32_t offset = 0;
-    int32_t size = 0;
+    int32_t size = 0;          // bytes readable: the directory's size, cut to what the file holds
+    int32_t declaredSize = 0;  // the size the directory states
+
+    // The directory promises more data than the package holds (or a negative size): reads
+    // give only the part that is there.
+    bool IsTruncated() const { return size != declaredSize; }
 };
 
 // One loaded package: its stream (kept open) and its directory in file order. Also the
@@ -37,9 +42,11 @@ public:
     IFile* OpenEntry(const PackageEntry& entry) const;
 
     // Package builder: the input paths, then BuildPackage.
-    void AddInput(const std::string& path) { entries_.push_back(PackageEntry{path, 0, 0}); }
+    void AddInput(const std::string& path) { entries_.push_back(PackageEntry{path, 0, 0, 0}); }
     // Writes the package. Inputs that cannot be opened are dropped from the list. When baseDir
-    // is not empty, inputs are opened relative to it while names are stored as given.
+    // is not empty, inputs are opened relative to it while names are stored as given. The
+    // package is written to a new file beside outputPath that replaces it only once complete:
+    // a failed build leaves whatever was at outputPath untouched.
     bool BuildPackage(const std::string& outputPath, const std::string& baseDir = "");
 
     const std::vector<PackageEntry>& Entries() const { return entries_; }
@@ -119,6 +126,13 @@ private:
 
 // The process-wide file system (created on first use).
 CFileSystem& GetFileSystem();
+
+// Copies size bytes from the current position of from to to; false on a short read or write.
+bool CopyFileData(IFile& from, FILE* to, int32_t size);
+
+// Where the package builder reads an input: name with "\" as a folder separator, below
+// baseDir unless baseDir is empty or the name is absolute.
+std::string PackageInputPath(const std::string& name, const std::string& baseDir);
 
 // The text after the last "\" or "/" of a path (the whole path when it has neither).
 std::string FinalNamePart(const std::string& path);

@@ -3,42 +3,52 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
+#include <functional>
+#include <future>
 #include <string>
 #include <vector>
 
 #include "io/File.h"
 #include "io/FileSystem.h"
 #include "io/FileSystemSerial.h"
+#include "support/TempFiles.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-void WriteText(const std::string& path, const std::string& text)
-{
-    fs::create_directories(fs::path(path).parent_path());
-    std::ofstream out(path, std::ios::binary);
-    out << text;
-}
-
-std::string ReadText(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
-std::string ReadAll(IFile* file)
+std::string TextOf(IFile* file)
 {
     if (!file)
         return "<none>";
-    std::string text(static_cast<size_t>(file->GetSize()), '\0');
-    int32_t got = file->Read(text.data(), file->GetSize());
-    text.resize(static_cast<size_t>(got < 0 ? 0 : got));
-    return text;
+    std::vector<uint8_t> bytes = ReadAll(*file);
+    return std::string(bytes.begin(), bytes.end());
+}
+
+// Runs work on another thread; true when it ends within a few seconds. On a timeout the pipes
+// are opened from the other end, which releases an open stuck waiting for a writer or a
+// reader, so a failing test ends instead of hanging.
+bool EndsPromptly(const std::function<void()>& work, const std::vector<std::string>& pipes)
+{
+    std::future<void> done = std::async(std::launch::async, work);
+    if (done.wait_for(std::chrono::seconds(3)) == std::future_status::ready)
+        return true;
+    while (done.wait_for(std::chrono::milliseconds(50)) != std::future_status::ready) {
+        for (const std::string& pipe : pipes) {
+            for (int end : {O_WRONLY, O_RDONLY}) {
+                int fd = ::open(pipe.c_str(), end | O_NONBLOCK);
+                if (fd >= 0)
+                    ::close(fd);
+            }
+        }
+    }
+    return false;
 }
 
 // Each test runs with a fresh application folder and a file system in its first state.
@@ -46,20 +56,13 @@ class FileSystemTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        char pattern[] = "/tmp/kvq_fs_XXXXXX";
-        const char* made = mkdtemp(pattern);
-        ASSERT_NE(made, nullptr);
-        app_ = std::string(made) + "/";
+        ASSERT_TRUE(folder_.ok());
+        app_ = folder_.path() + "/";
         GetFileSystem().Reset();
         GetFileSystem().SetApplicationFolder(app_);
         GetFileSystem().SetPackageName("NULL");
     }
-    void TearDown() override
-    {
-        GetFileSystem().Reset();
-        std::error_code ec;
-        fs::remove_all(app_, ec);
-    }
+    void TearDown() override { GetFileSystem().Reset(); }
 
     // Builds app/game.KVQ from (name, text) pairs and makes it the current package. The name
     // is relative: it opens from the application folder, not the current folder.
@@ -67,7 +70,7 @@ protected:
     {
         CPackage builder;
         for (const auto& [name, text] : files) {
-            WriteText(app_ + "pkgsrc/" + name, text);
+            WriteFile(app_ + "pkgsrc/" + name, text);
             builder.AddInput(name);
         }
         ASSERT_TRUE(builder.BuildPackage(app_ + "game.KVQ", app_ + "pkgsrc"));
@@ -78,7 +81,7 @@ protected:
     std::string Open(const char* path, bool allowDisk = true)
     {
         IFile* file = GetFileSystem().Open(path, allowDisk);
-        std::string text = ReadAll(file);
+        std::string text = TextOf(file);
         GetFileSystem().Close(file);
         return text;
     }
@@ -86,13 +89,14 @@ protected:
     std::string OpenDisk(const char* path)
     {
         IFile* file = GetFileSystem().OpenDisk(path, "rb");
-        std::string text = ReadAll(file);
+        std::string text = TextOf(file);
         GetFileSystem().Close(file);
         return text;
     }
 
-    std::string MissLog() const { return ReadText(app_ + CFileSystem::kMissingFileLog); }
+    std::string MissLog() const { return ReadFileText(app_ + CFileSystem::kMissingFileLog); }
 
+    TempFolder folder_;
     std::string app_;
 };
 
@@ -100,8 +104,8 @@ protected:
 
 TEST_F(FileSystemTest, BareNamePrefersLooseFilePathWithFolderPrefersPackage)
 {
-    WriteText(app_ + "a.txt", "loose");
-    WriteText(app_ + "ui/a.txt", "loose in ui");
+    WriteFile(app_ + "a.txt", "loose");
+    WriteFile(app_ + "ui/a.txt", "loose in ui");
     MakePackage({{"ui/a.txt", "packed"}});
     EXPECT_EQ(Open("a.txt"), "loose");
     EXPECT_EQ(Open("ui/a.txt"), "packed");
@@ -111,7 +115,7 @@ TEST_F(FileSystemTest, BareNamePrefersLooseFilePathWithFolderPrefersPackage)
 
 TEST_F(FileSystemTest, PathWithFolderNotInPackageOpensFromDisk)
 {
-    WriteText(app_ + "sub/c.txt", "on disk");
+    WriteFile(app_ + "sub/c.txt", "on disk");
     MakePackage({{"x.txt", "x"}});
     // Not under the current folder: found below the application folder, "\" or "/" alike.
     EXPECT_EQ(Open("sub/c.txt"), "on disk");
@@ -121,7 +125,7 @@ TEST_F(FileSystemTest, PathWithFolderNotInPackageOpensFromDisk)
 
 TEST_F(FileSystemTest, NullPackageLeavesDiskLookupsSilently)
 {
-    WriteText(app_ + "a.txt", "loose");
+    WriteFile(app_ + "a.txt", "loose");
     EXPECT_EQ(Open("a.txt"), "loose");
     EXPECT_EQ(Open("missing.txt", false), "<none>");
     EXPECT_FALSE(fs::exists(app_ + CFileSystem::kMissingFileLog));
@@ -138,7 +142,7 @@ TEST_F(FileSystemTest, MissingPackageIsNotRetried)
     GetFileSystem().SetPackageName("game");
     EXPECT_EQ(Open("p.txt", false), "<none>");
     CPackage builder;
-    WriteText(app_ + "p.txt", "p");
+    WriteFile(app_ + "p.txt", "p");
     builder.AddInput(app_ + "p.txt");
     ASSERT_TRUE(builder.BuildPackage(app_ + "game.KVQ"));
     EXPECT_EQ(Open("p.txt", false), "<none>");
@@ -152,16 +156,16 @@ TEST_F(FileSystemTest, SearchPathsAreDedupedAndSearchedInOrder)
     system.AddSearchPath(app_ + "two/");
     system.AddSearchPath("");
     EXPECT_EQ(system.GetSearchPaths(), (std::vector<std::string>{app_ + "one/", app_ + "two/"}));
-    WriteText(app_ + "two/s.txt", "two");
+    WriteFile(app_ + "two/s.txt", "two");
     EXPECT_EQ(Open("s.txt"), "two");
-    WriteText(app_ + "one/s.txt", "one");
+    WriteFile(app_ + "one/s.txt", "one");
     EXPECT_EQ(Open("s.txt"), "one");
 }
 
 TEST_F(FileSystemTest, LooseOpensFallBackToACaseInsensitiveMatch)
 {
-    WriteText(app_ + "Hello.TXT", "hi");
-    WriteText(app_ + "png/Pic.PNG", "pic");
+    WriteFile(app_ + "Hello.TXT", "hi");
+    WriteFile(app_ + "png/Pic.PNG", "pic");
     EXPECT_EQ(Open("hello.txt"), "hi");
     EXPECT_EQ(OpenDisk("pic.png"), "pic");
     EXPECT_EQ(OpenDisk("png/pic.png"), "pic");
@@ -170,14 +174,14 @@ TEST_F(FileSystemTest, LooseOpensFallBackToACaseInsensitiveMatch)
     ASSERT_NE(out, nullptr);
     GetFileSystem().Close(out);
     EXPECT_TRUE(fs::exists(app_ + "hello.txt"));
-    EXPECT_EQ(ReadText(app_ + "Hello.TXT"), "hi");
+    EXPECT_EQ(ReadFileText(app_ + "Hello.TXT"), "hi");
 }
 
 TEST_F(FileSystemTest, DiskSearchTriesResourceFoldersThenSearchesNestedFolders)
 {
-    WriteText(app_ + "lua/r.lua", "resource");
-    WriteText(app_ + "deep/er/still/d.txt", "deep");
-    WriteText(app_ + "deep/d2.txt", "shallow");
+    WriteFile(app_ + "lua/r.lua", "resource");
+    WriteFile(app_ + "deep/er/still/d.txt", "deep");
+    WriteFile(app_ + "deep/d2.txt", "shallow");
     fs::create_directories(app_ + "folder.txt");  // a folder is never opened as a file
     fs::create_symlink(app_, app_ + "deep/er/loop");  // a cycle the search must not follow
     fs::path before = fs::current_path();
@@ -187,6 +191,36 @@ TEST_F(FileSystemTest, DiskSearchTriesResourceFoldersThenSearchesNestedFolders)
     EXPECT_EQ(OpenDisk("folder.txt"), "<none>");
     EXPECT_EQ(OpenDisk("nowhere.txt"), "<none>");
     EXPECT_EQ(fs::current_path(), before);
+}
+
+// A named pipe would make an open wait for a writer forever: the configuration, a package and
+// a file found by the disk search are all refused instead, and so is writing into one.
+TEST_F(FileSystemTest, NamedPipesAreRefusedWithoutWaiting)
+{
+    std::vector<std::string> pipes = {app_ + "default.cfg", app_ + "X.KVQ", app_ + "deep/found.txt"};
+    fs::create_directories(app_ + "deep");
+    for (const std::string& pipe : pipes)
+        ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0) << pipe;
+    std::string config, found;
+    CPackage* package = nullptr;
+    IFile* written = nullptr;
+    int32_t size = 0;
+    EXPECT_TRUE(EndsPromptly(
+        [&] {
+            config = Open("default.cfg");
+            found = OpenDisk("found.txt");
+            package = GetFileSystem().FindPackage(app_ + "X");
+            written = GetFileSystem().OpenDisk((app_ + "default.cfg").c_str(), "wb");
+            size = GetFileSystem().GetFileSizeOnDisk((app_ + "X.KVQ").c_str());
+        },
+        pipes));
+    EXPECT_EQ(written, nullptr);
+    GetFileSystem().Close(written);
+    EXPECT_EQ(config, "<none>");
+    EXPECT_EQ(found, "<none>");
+    ASSERT_NE(package, nullptr);
+    EXPECT_EQ(package->Stream(), nullptr);
+    EXPECT_EQ(size, -1);
 }
 
 TEST_F(FileSystemTest, DiskMissesAreAppendedToTheLog)
@@ -203,14 +237,14 @@ TEST_F(FileSystemTest, ExtractionCopiesAPackagedFileAndSkipsSameSize)
     CFileSystem& system = GetFileSystem();
     std::string target = system.ExtractToWritePath("boom.wav", "sound");
     EXPECT_EQ(target, app_ + "sound/boom.wav");
-    EXPECT_EQ(ReadText(target), "BOOM!");
+    EXPECT_EQ(ReadFileText(target), "BOOM!");
 
-    WriteText(app_ + "sound/click.wav", "TOCK");  // same size: left alone
+    WriteFile(app_ + "sound/click.wav", "TOCK");  // same size: left alone
     EXPECT_EQ(system.ExtractToWritePath("click.wav", "sound"), app_ + "sound/click.wav");
-    EXPECT_EQ(ReadText(app_ + "sound/click.wav"), "TOCK");
-    WriteText(app_ + "sound/hum.wav", "an older, longer hum");  // another size: replaced
+    EXPECT_EQ(ReadFileText(app_ + "sound/click.wav"), "TOCK");
+    WriteFile(app_ + "sound/hum.wav", "an older, longer hum");  // another size: replaced
     EXPECT_EQ(system.ExtractToWritePath("hum.wav", "sound"), app_ + "sound/hum.wav");
-    EXPECT_EQ(ReadText(app_ + "sound/hum.wav"), "hum");
+    EXPECT_EQ(ReadFileText(app_ + "sound/hum.wav"), "hum");
 
     EXPECT_EQ(system.ExtractToWritePath("none.wav", "sound"), "");
     EXPECT_FALSE(fs::exists(app_ + "sound/none.wav"));
@@ -239,7 +273,7 @@ TEST(ContainedRelativePath, KeepsNamesBelowTheFolder)
 
 TEST_F(FileSystemTest, FileSizeOnDisk)
 {
-    WriteText(app_ + "sz/five.txt", "12345");
+    WriteFile(app_ + "sz/five.txt", "12345");
     fs::create_directories(app_ + "folder");
     EXPECT_EQ(GetFileSystem().GetFileSizeOnDisk((app_ + "sz/five.txt").c_str()), 5);
     EXPECT_EQ(GetFileSystem().GetFileSizeOnDisk("sz/five.txt"), 5);

@@ -4,55 +4,19 @@
 #include <gtest/gtest.h>
 
 #include <climits>
-#include <cstdlib>
-#include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
 #include "io/File.h"
 #include "io/FileSystem.h"
+#include "support/TempFiles.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
 using Bytes = std::vector<uint8_t>;
-
-class TempFolder {
-public:
-    TempFolder()
-    {
-        char pattern[] = "/tmp/kvq_package_XXXXXX";
-        const char* made = mkdtemp(pattern);
-        path_ = made ? made : "/tmp";
-    }
-    ~TempFolder()
-    {
-        std::error_code ec;
-        fs::remove_all(path_, ec);
-    }
-    std::string operator/(const std::string& name) const { return path_ + "/" + name; }
-    const std::string& path() const { return path_; }
-
-private:
-    std::string path_;
-};
-
-void WriteFile(const std::string& path, const Bytes& bytes)
-{
-    fs::create_directories(fs::path(path).parent_path());
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-}
-
-Bytes ReadFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return Bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
 
 Bytes Text(const std::string& s) { return Bytes(s.begin(), s.end()); }
 
@@ -98,28 +62,13 @@ std::vector<std::string> EntryNames(const CPackage& package)
     return names;
 }
 
-Bytes ReadEntry(const CPackage& package, const PackageEntry& entry)
-{
-    IFile* file = package.OpenEntry(entry);
-    if (!file)
-        return {};
-    Bytes data(static_cast<size_t>(file->GetSize()));
-    int32_t got = file->Read(data.data(), file->GetSize());
-    delete file;
-    data.resize(static_cast<size_t>(got < 0 ? 0 : got));
-    return data;
-}
-
 // Builds a package named out from files (name, content) written below folder.
 bool Build(const TempFolder& folder, const std::string& out,
            const std::vector<std::pair<std::string, Bytes>>& files)
 {
     CPackage builder;
     for (const auto& [name, content] : files) {
-        std::string path = name;  // the builder reads "\" as a folder separator
-        for (char& c : path)
-            c = c == '\\' ? '/' : c;
-        WriteFile(folder / ("src/" + path), content);
+        WriteFile(PackageInputPath(name, folder / "src"), content);
         builder.AddInput(name);
     }
     return builder.BuildPackage(folder / out, folder / "src");
@@ -131,7 +80,7 @@ TEST(PackageFormat, BuilderWritesHeaderScrambledDataAndDirectory)
 {
     TempFolder t;
     ASSERT_TRUE(Build(t, "p.KVQ", {{"ab", Text("\x01\x02")}, {"d/c", Text("Z")}}));
-    Bytes got = ReadFile(t / "p.KVQ");
+    Bytes got = ReadFileBytes(t / "p.KVQ");
     PackageWriter want;
     want.Header(19, 2);
     want.bytes.push_back(0x01 ^ 16);  // each entry is scrambled with its own data offset
@@ -151,7 +100,7 @@ TEST(PackageFormat, BuildIsByteIdenticalAcrossRunsAndDropsMissingInputs)
     builder.AddInput("y.txt");
     ASSERT_TRUE(builder.BuildPackage(t / "two.KVQ", t / "src"));
     EXPECT_EQ(EntryNames(builder), (std::vector<std::string>{"x.txt", "y.txt"}));
-    EXPECT_EQ(ReadFile(t / "one.KVQ"), ReadFile(t / "two.KVQ"));
+    EXPECT_EQ(ReadFileBytes(t / "one.KVQ"), ReadFileBytes(t / "two.KVQ"));
 }
 
 TEST(PackageLookup, FinalPartMatchesOnlyAtFolderBoundaryFirstInDirectoryOrder)
@@ -200,7 +149,7 @@ TEST(PackageRead, EachEntryIsUnscrambledWithTheLowByteOfItsOffset)
     const PackageEntry* e = package.FindEntry("second");
     ASSERT_NE(e, nullptr);
     EXPECT_EQ(e->offset, 256);
-    Bytes raw = ReadFile(t / "p.KVQ");
+    Bytes raw = ReadFileBytes(t / "p.KVQ");
     EXPECT_EQ(Bytes(raw.begin() + 256, raw.begin() + 264), second);  // key 0: stored plain
     EXPECT_EQ(raw[16], 0xA5 ^ 16);
     EXPECT_EQ(ReadEntry(package, *e), second);
@@ -290,6 +239,25 @@ TEST(PackageLoad, EntrySizesAreCutToTheFile)
     EXPECT_EQ(package.FindEntry("far")->size, 0);
     EXPECT_EQ(package.FindEntry("low")->size, 0);
     EXPECT_EQ(ReadEntry(package, *package.FindEntry("low")), Bytes());
+    // The stated sizes are kept, so the damage is visible to whoever reports on the package.
+    for (const PackageEntry& entry : package.Entries())
+        EXPECT_TRUE(entry.IsTruncated()) << entry.name;
+    EXPECT_EQ(package.FindEntry("big")->declaredSize, INT32_MAX);
+    EXPECT_EQ(package.FindEntry("neg")->declaredSize, -7);
+    EXPECT_EQ(package.FindEntry("far")->declaredSize, 10);
+}
+
+TEST(PackageLoad, EntriesInsideTheFileAreNotTruncated)
+{
+    TempFolder t;
+    ASSERT_TRUE(Build(t, "p.KVQ", {{"a", Text("abc")}, {"empty", Bytes()}}));
+    CPackage package;
+    ASSERT_TRUE(package.Load(t / "p.KVQ"));
+    ASSERT_EQ(package.Entries().size(), 2u);
+    for (const PackageEntry& entry : package.Entries()) {
+        EXPECT_FALSE(entry.IsTruncated()) << entry.name;
+        EXPECT_EQ(entry.declaredSize, entry.size) << entry.name;
+    }
 }
 
 TEST(PackageLoad, TruncatedOrMissingFiles)
@@ -302,4 +270,54 @@ TEST(PackageLoad, TruncatedOrMissingFiles)
     EXPECT_FALSE(package.Load(t / "absent.KVQ"));
     EXPECT_EQ(package.Stream(), nullptr);
     EXPECT_EQ(package.OpenEntry(PackageEntry{"x", 16, 1}), nullptr);
+}
+
+// The builder writes beside the output and replaces it only when the package is complete.
+TEST(PackageBuild, OutputThatIsAlsoAnInputKeepsItsBytes)
+{
+    TempFolder t;
+    Bytes original = Text("the user's only copy");
+    WriteFile(t / "x.KVQ", original);
+    CPackage builder;
+    builder.AddInput(t / "x.KVQ");
+    ASSERT_TRUE(builder.BuildPackage(t / "x.KVQ"));
+    CPackage package;
+    ASSERT_TRUE(package.Load(t / "x.KVQ"));
+    ASSERT_EQ(package.Entries().size(), 1u);
+    EXPECT_EQ(ReadEntry(package, package.Entries()[0]), original);
+    EXPECT_FALSE(fs::exists(t / "x.KVQ.tmp"));
+}
+
+TEST(PackageBuild, FailedBuildLeavesTheOutputAndNoTemporaryFile)
+{
+    TempFolder t;
+    WriteFile(t / "in.txt", Text("data"));
+    fs::create_directories(t / "out.KVQ");  // cannot be replaced by a file
+    CPackage builder;
+    builder.AddInput(t / "in.txt");
+    EXPECT_FALSE(builder.BuildPackage(t / "out.KVQ"));
+    EXPECT_TRUE(fs::is_directory(t / "out.KVQ"));
+    EXPECT_FALSE(fs::exists(t / "out.KVQ.tmp"));
+    EXPECT_FALSE(builder.BuildPackage(t / "no/such/folder/out.KVQ"));
+}
+
+TEST(PackageBuild, ExistingTemporaryNameIsNeitherOverwrittenNorLeftBehind)
+{
+    TempFolder t;
+    WriteFile(t / "in.txt", Text("data"));
+    WriteFile(t / "p.KVQ.tmp", Text("someone else's file"));
+    CPackage builder;
+    builder.AddInput(t / "in.txt");
+    ASSERT_TRUE(builder.BuildPackage(t / "p.KVQ"));
+    EXPECT_EQ(ReadFileBytes(t / "p.KVQ.tmp"), Text("someone else's file"));
+    size_t files = 0;
+    for (const auto& item : fs::directory_iterator(t.path())) {
+        (void)item;
+        ++files;
+    }
+    EXPECT_EQ(files, 3u);  // in.txt, p.KVQ, p.KVQ.tmp
+    CPackage package;
+    ASSERT_TRUE(package.Load(t / "p.KVQ"));
+    ASSERT_EQ(package.Entries().size(), 1u);
+    EXPECT_EQ(ReadEntry(package, package.Entries()[0]), Text("data"));
 }

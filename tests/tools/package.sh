@@ -64,6 +64,54 @@ expect_error "pack without inputs" "usage" pack only.KVQ
 expect_error "unknown pack option" "-z" pack x.KVQ -z all.bin
 expect_error "cat without a name" "usage" cat one.KVQ
 
+# A failed pack never changes the user's files: an output that is one of the inputs (by any
+# path) is refused, and an output that cannot be replaced is left as it was.
+printf 'precious' > self.bin
+expect_error "pack into its own input" "self.bin" pack self.bin self.bin
+[ "$(cat self.bin)" = "precious" ] || fail "pack into its own input changed it"
+expect_error "pack into its own input by another path" "output package" pack src/../self.bin self.bin
+[ "$(cat self.bin)" = "precious" ] || fail "pack into its own input (other path) changed it"
+mkdir -p folder.KVQ
+expect_error "pack onto a folder" "folder.KVQ" pack folder.KVQ -C src all.bin
+[ -d folder.KVQ ] || fail "failed pack removed the folder at its output"
+cp one.KVQ keep.KVQ
+"$TOOL" pack keep.KVQ -C src all.bin || fail "pack over an existing package exited $?"
+[ "$("$TOOL" list keep.KVQ)" = "$(printf 'all.bin\t16\t256')" ] || fail "pack did not replace the old package"
+ls ./*.tmp* > /dev/null 2>&1 && fail "pack left a temporary file: $(ls ./*.tmp*)"
+
+# A package whose directory promises more data than the file holds: the damaged entry is
+# flagged by list, refused by cat, and not extracted by unpack; sound entries still work.
+le32() {
+    local v=$1 i
+    for i in 0 8 16 24; do printf "\\x$(printf %02x $(((v >> i) & 255)))"; done
+}
+{
+    printf '.map\x01\x00'; le32 18; le32 2; printf '\x00\x00'
+    printf 'xy'  # "hi" scrambled with key 16
+    le32 7; le32 7; printf 'ok.txt\x00'; le32 16; le32 2
+    le32 8; le32 8; printf 'big.bin\x00'; le32 16; le32 100
+} > damaged.KVQ
+"$TOOL" list damaged.KVQ > list.txt 2> err.txt
+[ $? -eq 1 ] || fail "list of a damaged package did not exit 1"
+expected=$(printf 'ok.txt\t16\t2\nbig.bin\t16\t100\tdamaged: 49 bytes present')
+[ "$(cat list.txt)" = "$expected" ] || fail "list of a damaged package printed: $(cat list.txt)"
+grep -q "damaged.KVQ.*big.bin" err.txt || fail "list did not name the damaged entry: $(cat err.txt)"
+[ "$("$TOOL" cat damaged.KVQ ok.txt)" = "hi" ] || fail "cat of a sound entry in a damaged package"
+"$TOOL" cat damaged.KVQ big.bin > got.txt 2> err.txt
+[ $? -eq 1 ] || fail "cat of a damaged entry did not exit 1"
+[ ! -s got.txt ] || fail "cat of a damaged entry wrote data"
+grep -q "damaged.KVQ.*big.bin" err.txt || fail "cat did not name the damaged entry: $(cat err.txt)"
+"$TOOL" unpack damaged.KVQ dmg > /dev/null 2> err.txt
+[ $? -eq 1 ] || fail "unpack of a damaged package did not exit 1"
+grep -q "damaged.KVQ.*big.bin" err.txt || fail "unpack did not name the damaged entry: $(cat err.txt)"
+[ "$(cat dmg/ok.txt 2> /dev/null)" = "hi" ] || fail "unpack skipped the sound entry"
+[ ! -e dmg/big.bin ] || fail "unpack extracted the damaged entry"
+
+# --root must name an existing folder.
+expect_error "--root of a missing folder" "no/such/root" --root no/such/root list one.KVQ
+expect_error "--root of a file" "self.bin" --root self.bin list one.KVQ
+"$TOOL" --root src list one.KVQ > /dev/null || fail "--root of a folder exited $?"
+
 # unpack refuses names that would leave the target folder, and still extracts the rest.
 printf 'evil' > evil.txt
 "$TOOL" pack evil.KVQ "$SCRATCH/evil.txt" src/all.bin || fail "pack with an absolute name exited $?"

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <set>
 #include <string>
 #include <vector>
@@ -47,16 +48,17 @@ bool CopyEntry(const CPackage& package, const PackageEntry& entry, FILE* out)
     IFile* file = package.OpenEntry(entry);
     if (!file)
         return false;
-    bool ok = true;
-    char block[64 * 1024];
-    int32_t left = entry.size;
-    while (ok && left > 0) {
-        int32_t want = left < static_cast<int32_t>(sizeof(block)) ? left : static_cast<int32_t>(sizeof(block));
-        ok = file->Read(block, want) == want && std::fwrite(block, 1, static_cast<size_t>(want), out) == static_cast<size_t>(want);
-        left -= want;
-    }
+    bool ok = CopyFileData(*file, out, entry.size);
     delete file;
     return ok;
+}
+
+// The message for an entry whose data runs past the end of the package.
+std::string TruncatedMessage(const std::string& packagePath, const PackageEntry& entry)
+{
+    return packagePath + ": entry '" + entry.name + "' is damaged: the directory gives " +
+           std::to_string(entry.declaredSize) + " bytes at offset " + std::to_string(entry.offset) +
+           ", the package holds " + std::to_string(entry.size);
 }
 
 }  // namespace
@@ -95,19 +97,22 @@ int RunPack(const ToolArgs& args)
     // The builder drops inputs it cannot open; the tool names them instead.
     CPackage package;
     for (const std::string& name : inputs) {
-        std::string path = name;  // "\" separates folders, as the engine reads it
-        for (char& c : path)
-            c = c == '\\' ? '/' : c;
-        fs::path source = baseDir.empty() || fs::path(path).is_absolute() ? fs::path(path) : fs::path(baseDir) / path;
+        std::string source = PackageInputPath(name, baseDir);
         if (!fs::is_regular_file(source, ec))
-            return ToolError(cmd, source.string() + ": no such file");
+            return ToolError(cmd, source + ": no such file");
+        if (!std::ifstream(source, std::ios::binary))
+            return ToolError(cmd, source + ": cannot be read");
+        // The output is replaced only after the build, but a package holding the file it
+        // replaces is never what was meant.
+        if (fs::equivalent(source, output, ec))
+            return ToolError(cmd, source + ": is the output package itself; choose another output name");
         package.AddInput(name);
     }
-    if (!package.BuildPackage(output, baseDir)) {
-        fs::remove(output, ec);  // never leave a half-written package behind
+    // A failed build leaves the output as it was (the builder writes aside and replaces it
+    // only when complete).
+    if (!package.BuildPackage(output, baseDir))
         return ToolError(cmd, output + ": cannot write the package (unwritable, an input changed while "
                                        "being read, or the data exceeds 2 GiB)");
-    }
     return 0;
 }
 
@@ -121,9 +126,17 @@ int RunList(const ToolArgs& args)
     CPackage package;
     if (!LoadPackage(cmd, args[0], package))
         return 1;
-    for (const PackageEntry& entry : package.Entries())
-        std::printf("%s\t%d\t%d\n", entry.name.c_str(), entry.offset, entry.size);
-    return 0;
+    int status = 0;
+    for (const PackageEntry& entry : package.Entries()) {
+        if (!entry.IsTruncated()) {
+            std::printf("%s\t%d\t%d\n", entry.name.c_str(), entry.offset, entry.size);
+            continue;
+        }
+        std::printf("%s\t%d\t%d\tdamaged: %d bytes present\n", entry.name.c_str(), entry.offset,
+                    entry.declaredSize, entry.size);
+        status = ToolError(cmd, TruncatedMessage(args[0], entry));
+    }
+    return status;
 }
 
 int RunCat(const ToolArgs& args)
@@ -140,6 +153,8 @@ int RunCat(const ToolArgs& args)
     const PackageEntry* entry = package.FindEntry(FinalNamePart(args[1]));
     if (!entry)
         return ToolError(cmd, args[0] + ": no entry named '" + args[1] + "'");
+    if (entry->IsTruncated())
+        return ToolError(cmd, TruncatedMessage(args[0], *entry));
     if (!CopyEntry(package, *entry, stdout) || std::fflush(stdout) != 0)
         return ToolError(cmd, args[0] + ": entry '" + entry->name + "' could not be read completely");
     return 0;
@@ -176,8 +191,18 @@ int RunUnpack(const ToolArgs& args)
                          entry.name.c_str());
             continue;
         }
+        if (entry.IsTruncated()) {
+            status = ToolError(cmd, TruncatedMessage(args[0], entry) + "; not extracted");
+            continue;
+        }
         fs::path target = root / relative;
         fs::create_directories(target.parent_path(), ec);
+        fs::file_status existing = fs::status(target, ec);
+        if (fs::exists(existing) && !fs::is_regular_file(existing)) {
+            // Writing into a named pipe would wait for a reader; a folder cannot be written.
+            status = ToolError(cmd, target.string() + ": exists and is not a regular file");
+            continue;
+        }
         FILE* out = std::fopen(target.c_str(), "wb");
         if (!out) {
             status = ToolError(cmd, target.string() + ": cannot be written");

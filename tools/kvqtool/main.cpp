@@ -2,7 +2,9 @@
 
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <string>
+#include <system_error>
 
 #include "Commands.h"
 #include "io/Archive.h"
@@ -12,7 +14,7 @@ namespace {
 
 const ToolCommand kCommands[] = {
     {"pack", "OUT.KVQ [-C DIR] FILE...", "build a package from files (names stored as given)", RunPack},
-    {"list", "PKG.KVQ", "list a package's entries: name, data offset, size", RunList},
+    {"list", "PKG.KVQ", "list entries: name, data offset, size (damaged ones flagged)", RunList},
     {"cat", "PKG.KVQ NAME", "write an entry's original bytes to standard output", RunCat},
     {"unpack", "PKG.KVQ DIR", "extract every entry below DIR", RunUnpack},
     {"cfg", "FILE [SECTION KEY]", "print what the engine reads from a default.cfg", RunCfg},
@@ -57,6 +59,7 @@ int main(int argc, char** argv)
     CIArchive::SetByteOrderNoticeStream(stderr);
     int i = 1;
     std::string root;
+    bool haveRoot = false;
     while (i < argc && argv[i][0] == '-') {
         std::string opt = argv[i];
         if (opt == "--help" || opt == "-h") {
@@ -69,6 +72,7 @@ int main(int argc, char** argv)
                 return 1;
             }
             root = argv[i + 1];
+            haveRoot = true;
             i += 2;
             continue;
         }
@@ -80,8 +84,14 @@ int main(int argc, char** argv)
         PrintUsage(stderr);
         return 1;
     }
-    if (!root.empty())
+    if (haveRoot) {
+        std::error_code ec;
+        if (!std::filesystem::is_directory(root, ec)) {
+            std::fprintf(stderr, "kvqtool: --root '%s': no such folder\n", root.c_str());
+            return 1;
+        }
         GetFileSystem().SetApplicationFolder(root);
+    }
 
     std::string name = argv[i++];
     ToolArgs args(argv + i, argv + argc);
