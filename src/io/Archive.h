@@ -151,7 +151,8 @@ inline bool CIArchive::ReadStringFast(CKVQString& s, int32_t maxLength)
 {
     if (!memSerial_ || swapBytes_ || memSerial_->GetError() != CISerial::kNoError)
         return false;
-    const uint8_t* at = memSerial_->GetBuffer() + memSerial_->Tell();
+    const int32_t position = memSerial_->Tell();
+    const uint8_t* at = memSerial_->GetBuffer() + position;
     int32_t remaining = memSerial_->Remaining();
     if (remaining < 8)
         return false;
@@ -172,6 +173,6 @@ inline bool CIArchive::ReadStringFast(CKVQString& s, int32_t maxLength)
     s.wideValid_ = n == 1;  // otherwise the UCS-2 form is derived when first asked for
     if (n == 1)
         s.wide_.SetLengthWithin(0);
-    memSerial_->Seek(memSerial_->Tell() + 8 + n);
+    memSerial_->Seek(position + 8 + n);
     return true;
 }
