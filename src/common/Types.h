@@ -146,6 +146,50 @@ struct LayoutRect {
     bool operator==(const LayoutRect& o) const = default;
 };
 
+// One edge of an alignment record: its offset plus what its anchor adds along an extent of the
+// reference (0 nothing, 1 the extent, 2 half of it by an arithmetic shift, so odd extents round
+// toward minus infinity). Any other anchor code puts the edge at 0.
+inline int32_t AnchorEdge(uint8_t anchor, int32_t offset, int32_t extent)
+{
+    switch (anchor) {
+    case 0:
+        return offset;
+    case 1:
+        return wrap32::Add(offset, extent);
+    case 2:
+        return wrap32::Add(offset, extent >> 1);
+    default:
+        return 0;
+    }
+}
+
+// Resolves an alignment record against a reference rectangle. An empty reference makes the four
+// offsets absolute coordinates as they stand; otherwise each edge is anchored along the
+// reference's width or height, the result is normalized and moved to the reference's top-left.
+inline KVQRect ResolveAnchors(const LayoutRect& layout, const KVQRect& reference)
+{
+    if (reference.IsEmpty())
+        return {layout.Left, layout.Right, layout.Top, layout.Bottom};
+    const int32_t width = reference.Width();
+    const int32_t height = reference.Height();
+    int32_t left = AnchorEdge(layout.LeftSide, layout.Left, width);
+    int32_t right = AnchorEdge(layout.RightSide, layout.Right, width);
+    int32_t top = AnchorEdge(layout.TopSide, layout.Top, height);
+    int32_t bottom = AnchorEdge(layout.BottomSide, layout.Bottom, height);
+    if (left > right) {
+        const int32_t t = left;
+        left = right;
+        right = t;
+    }
+    if (top > bottom) {
+        const int32_t t = top;
+        top = bottom;
+        bottom = t;
+    }
+    return {wrap32::Add(left, reference.left), wrap32::Add(right, reference.left),
+            wrap32::Add(top, reference.top), wrap32::Add(bottom, reference.top)};
+}
+
 // Bytes the alignment record takes in an archive: four anchor bytes, four int32 offsets.
 // The record is streamed field by field; its in-memory form has the same 20 bytes.
 constexpr int kLayoutRectStreamedSize = 20;

@@ -113,6 +113,9 @@ public:
     static KVQRect ResolveLayout(const LayoutRect& layout, const KVQRect& reference);
     // Describes a colour group of "red", "green", "blue", "alpha" with hint "0:255".
     static void DescribeColor(CIEditHook& hook, RGBA& color, const char* name);
+    // Describes the eight alignment attributes (LeftSide, Left, TopSide, Top, ...) with their
+    // hints into the current group (windows and render objects share them).
+    static void DescribeLayout(CIEditHook& hook, LayoutRect& layout);
 
 private:
     CKVQWindow* owner_ = nullptr;

@@ -313,6 +313,9 @@ public:
     // Creates a window and reads its block; null when the block is corrupt or nested too deep.
     static CKVQWindow* ReadBlock(CIArchive& ar, int32_t depth = 0);
     CKVQWindow* Clone();
+    // A window-list section (int32 count, then window blocks), both directions. Load appends
+    // every window read (without a parent) to windows.
+    static void SerializeList(CIArchive& ar, std::vector<CKVQWindow*>& windows);
     bool LoadChildsFromFile(const char* path, WndArray* array = nullptr);
     bool SaveChildsToFile(const char* path);
 

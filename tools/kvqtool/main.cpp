@@ -18,6 +18,8 @@ const ToolCommand kCommands[] = {
     {"cat", "PKG.KVQ NAME", "write an entry's original bytes to standard output", RunCat},
     {"unpack", "PKG.KVQ DIR", "extract every entry below DIR", RunUnpack},
     {"cfg", "FILE [SECTION KEY]", "print what the engine reads from a default.cfg", RunCfg},
+    {"layout", "dump FILE | build FILE.json OUT", "a layout or window-list file as JSON, and back", RunLayout},
+    {"attrs", "window | CLASS", "print the full attribute names of windows or a render-object class", RunAttrs},
 };
 
 void PrintUsage(FILE* out)
@@ -27,7 +29,7 @@ void PrintUsage(FILE* out)
                  "  --root DIR   the game's application folder (default: the executable's folder)\n\n"
                  "commands:\n");
     for (const ToolCommand& c : kCommands)
-        std::fprintf(out, "  %-7s %-26s %s\n", c.name, c.usage, c.summary);
+        std::fprintf(out, "  %-7s %-32s %s\n", c.name, c.usage, c.summary);
     std::fprintf(out, "\nkvqtool COMMAND --help shows one command's usage.\n");
 }
 

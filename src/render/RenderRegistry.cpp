@@ -1,0 +1,70 @@
+#include "render/RenderRegistry.h"
+
+
+#include "render/Line.h"
+#include "render/Rectangle.h"
+
+CRenderRegistry& CRenderRegistry::Instance()
+{
+    static CRenderRegistry registry;
+    return registry;
+}
+
+void CRenderRegistry::Register(const char* name, RenderFactory factory)
+{
+    if (!name || !*name || !factory)
+        return;
+    entries_.push_back(Entry{name, factory});
+    listText_ += name;
+    listText_ += '|';
+}
+
+IRender* CRenderRegistry::Create(const char* name) const
+{
+    if (!name)
+        return nullptr;
+    for (const Entry& e : entries_) {
+        if (e.name == name)
+            return e.factory();
+    }
+    return nullptr;
+}
+
+bool CRenderRegistry::IsRegistered(const char* name) const
+{
+    if (!name)
+        return false;
+    for (const Entry& e : entries_) {
+        if (e.name == name)
+            return true;
+    }
+    return false;
+}
+
+std::vector<std::string> CRenderRegistry::GetClassNames() const
+{
+    std::vector<std::string> names;
+    names.reserve(entries_.size());
+    for (const Entry& e : entries_)
+        names.push_back(e.name);
+    return names;
+}
+
+void RegisterRenderClasses()
+{
+    // The engine's start-up order; the editor's class list follows it. Classes this build does
+    // not have yet keep their place in the order when they are added here.
+    struct Class {
+        const char* name;
+        RenderFactory create;
+    };
+    static const Class kClasses[] = {
+        {CRenderObject_Rectangle::kClassName, &CRenderObject_Rectangle::Create},
+        {CRenderObject_Line::kClassName, &CRenderObject_Line::Create},
+    };
+    CRenderRegistry& registry = CRenderRegistry::Instance();
+    for (const Class& c : kClasses) {
+        if (!registry.IsRegistered(c.name))
+            registry.Register(c.name, c.create);
+    }
+}
