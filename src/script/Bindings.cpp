@@ -1,0 +1,23 @@
+#include "script/Bindings.h"
+
+#include "tolua++.h"
+
+// Open functions of the generated modules (script/bindings/NAME.pkg).
+int tolua_geometry_open(lua_State* L);
+int tolua_message_open(lua_State* L);
+int tolua_window_open(lua_State* L);
+int tolua_windowdic_open(lua_State* L);
+int tolua_string_open(lua_State* L);
+int tolua_corecfg_open(lua_State* L);
+
+void RegisterBindings(lua_State* L)
+{
+    // Colours, points, vectors, rectangles and the arrays; messages; windows with their constants;
+    // class dictionaries; strings; the core configuration with the engine's global functions.
+    tolua_geometry_open(L);
+    tolua_message_open(L);
+    tolua_window_open(L);
+    tolua_windowdic_open(L);
+    tolua_string_open(L);
+    tolua_corecfg_open(L);
+}
