@@ -3,8 +3,10 @@
 #include <cstdio>
 #include <string>
 
+#include "common/ScriptObjects.h"
 #include "io/Archive.h"
 #include "io/EditHook.h"
+#include "render/RenderDisposal.h"
 #include "render/RenderRegistry.h"
 #include "ui/Message.h"
 #include "ui/Window.h"
@@ -50,6 +52,7 @@ IRender::~IRender()
         DestroyRender(child);
     children_.clear();
     KVQForgetPointer(this);
+    KVQForgetScriptObject(this, "IRender");
 }
 
 void DestroyRender(IRender* object)
@@ -142,6 +145,12 @@ int32_t IRender::ProcMessage(CKVQWindow* owner, const char* name, CKVQMessage* m
     owner_ = owner;
     if (!name)
         return 0;
+    // A handler may remove this object (or a child) from its list, or delete the owner window:
+    // removed objects live on until the outermost dispatch is over, and the owner is checked
+    // through its handle, which stops resolving once the window is deleted or released.
+    RenderDispatchScope scope;
+    const uint32_t ownerHandle = owner ? owner->GetWindowHandle() : 0;
+    auto ownerGone = [owner, ownerHandle] { return owner && CKVQWindow::FromHandle(ownerHandle) != owner; };
     int32_t handled = 0;
     if (!handlers_.empty()) {
         auto it = handlers_.find(name);
@@ -151,7 +160,7 @@ int32_t IRender::ProcMessage(CKVQWindow* owner, const char* name, CKVQMessage* m
             RenderHandler handler = it->second.first;
             handler(this, name, owner, message, sender);
             handled = 1;
-            if (owner && owner->IsDeleted())
+            if (ownerGone())
                 return handled;
         }
     }
@@ -164,7 +173,7 @@ int32_t IRender::ProcMessage(CKVQWindow* owner, const char* name, CKVQMessage* m
             message->setMode(CIArchive::SM_READ);
         child->SetOwner(owner);
         child->ProcMessage(owner, name, message, sender);
-        if (owner && owner->IsDeleted())
+        if (ownerGone())
             break;
     }
     return handled;
@@ -205,12 +214,26 @@ void IRender::SetOwner(CKVQWindow* owner)
     }
 }
 
-void IRender::AddChildObject(IRender* child)
+bool IRender::AddChildObject(IRender* child)
 {
-    if (!child || child == this)
-        return;
+    if (!child || child == this || child->IsAttached())
+        return false;
+    // An object cannot become a child inside its own subtree (it would own itself).
+    std::vector<const IRender*> pending{child};
+    while (!pending.empty()) {
+        const IRender* at = pending.back();
+        pending.pop_back();
+        for (const IRender* below : at->children_) {
+            if (below == this)
+                return false;
+            if (below)
+                pending.push_back(below);
+        }
+    }
     children_.push_back(child);
+    child->SetAttached(true);
     child->SetOwner(owner_);
+    return true;
 }
 
 // ---- geometry ----

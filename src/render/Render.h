@@ -67,7 +67,8 @@ public:
     void DescribeBase(CIEditHook& hook);
 
     // Offers a message: handler for name (if any), then the visible child objects, depth first;
-    // stops when the owner window has been deleted. Returns 1 when a handler ran.
+    // stops when the owner window has been deleted. Returns 1 when a handler ran. Objects removed
+    // by a handler meanwhile are freed only after the outermost dispatch.
     int32_t ProcMessage(CKVQWindow* owner, const char* name, CKVQMessage* message, CKVQWindow* sender);
     // First registration of a name wins.
     void RegisterHandler(const char* name, RenderHandler handler, void* object = nullptr);
@@ -95,7 +96,14 @@ public:
 
     std::vector<IRender*>& Children() { return children_; }
     const std::vector<IRender*>& Children() const { return children_; }
-    void AddChildObject(IRender* child);  // owned
+    // Takes ownership of child; refused (false) for an object that some list already holds.
+    bool AddChildObject(IRender* child);
+
+    // Whether a list holds the object (a window's render list, a state's, another object's child
+    // list, or the disposal queue). Every list that takes an object in sets it, removal clears it,
+    // and a list refuses an object that is already held: an object held twice is freed twice.
+    bool IsAttached() const { return attached_; }
+    void SetAttached(bool attached) { attached_ = attached; }
 
     // Fields, named as the records and scripts name them.
     CKVQString Name;
@@ -121,6 +129,7 @@ private:
     CKVQWindow* owner_ = nullptr;
     std::map<std::string, std::pair<RenderHandler, void*>> handlers_;
     std::vector<IRender*> children_;
+    bool attached_ = false;
 };
 
 // Deletes a render object (the owner of a list calls this).

@@ -2,9 +2,16 @@
 
 #include <cstring>
 
+#include "common/ScriptObjects.h"
+
 CKVQMessage::CKVQMessage(int32_t capacityHint) : buffer_(capacityHint)
 {
     SetSerial(&buffer_, SM_WRITE);
+}
+
+CKVQMessage::~CKVQMessage()
+{
+    KVQForgetScriptObject(this, "CKVQMessage");
 }
 
 CKVQMessage::CKVQMessage(const char* text) : buffer_(kEventCapacity)

@@ -21,7 +21,7 @@ public:
     explicit CKVQMessage(const char* text);
     CKVQMessage(const CKVQMessage&) = delete;
     CKVQMessage& operator=(const CKVQMessage&) = delete;
-    ~CKVQMessage() override = default;
+    ~CKVQMessage() override;  // scripts that still hold the message stop reaching it
 
     // Takes the other's data number, rewinds in write mode, writes all of its bytes, then takes
     // its mode (position 0).

@@ -14,6 +14,7 @@
 
 #include "io/Archive.h"
 #include "render/Render.h"
+#include "render/RenderDisposal.h"
 
 namespace {
 
@@ -48,40 +49,21 @@ constexpr size_t kMaxRenderPart = 127;
 // than this drops the message instead of exhausting the stack.
 constexpr int kMaxDispatchDepth = 128;
 
-// Dispatches in progress. A render object removed while a dispatch runs may be the one whose
-// handler is running, so it is destroyed only when the outermost dispatch has returned.
-int dispatchDepth = 0;
-std::vector<IRender*> pendingDestroy;
+// Window dispatches in progress (render objects removed meanwhile are kept alive by the
+// render dispatch scope each one opens).
+int windowDispatchDepth = 0;
+
+class WindowDispatchDepth {
+public:
+    WindowDispatchDepth() { ++windowDispatchDepth; }
+    ~WindowDispatchDepth() { --windowDispatchDepth; }
+    WindowDispatchDepth(const WindowDispatchDepth&) = delete;
+    WindowDispatchDepth& operator=(const WindowDispatchDepth&) = delete;
+};
 
 // Windows inside Delete: a handler of "OnDelete" that deletes its window again must not start
 // the deletion a second time.
 std::vector<const CKVQWindow*> deleting;
-
-void DisposeRender(IRender* object)
-{
-    if (object == nullptr)
-        return;
-    if (dispatchDepth > 0)
-        pendingDestroy.push_back(object);
-    else
-        DestroyRender(object);
-}
-
-class DispatchScope {
-public:
-    DispatchScope() { ++dispatchDepth; }
-    ~DispatchScope()
-    {
-        if (--dispatchDepth == 0 && !pendingDestroy.empty()) {
-            std::vector<IRender*> doomed;
-            doomed.swap(pendingDestroy);
-            for (IRender* object : doomed)
-                DestroyRender(object);
-        }
-    }
-    DispatchScope(const DispatchScope&) = delete;
-    DispatchScope& operator=(const DispatchScope&) = delete;
-};
 
 bool Contains(const std::vector<IRender*>& list, const IRender* object)
 {
@@ -135,6 +117,31 @@ CKVQWindow* NextChild(const CKVQWindow* parent, const CKVQWindow* child, CKVQWin
     if (notedNext != nullptr && notedNext->GetParent() == parent)
         return notedNext;
     return nullptr;
+}
+
+// How many levels lie below root (0 for a window without children), walked without recursion;
+// the walk stops as soon as it finds more than `limit`.
+int32_t SubtreeHeight(const CKVQWindow* root, int32_t limit)
+{
+    int32_t height = 0;
+    int32_t depth = 0;
+    const CKVQWindow* at = root;
+    while (true) {
+        if (const CKVQWindow* down = at->GetFirstChild()) {
+            at = down;
+            height = std::max(height, ++depth);
+            if (height > limit)
+                return height;
+            continue;
+        }
+        while (at != root && at->GetNextSibling() == nullptr) {
+            at = at->GetParent();
+            --depth;
+        }
+        if (at == root)
+            return height;
+        at = at->GetNextSibling();
+    }
 }
 
 double HotDistanceSquared(CKVQWindow& a, CKVQWindow& b)
@@ -459,6 +466,18 @@ void CKVQWindow::AppendChild(CKVQWindow* child)
         if (ancestor == child)
             return;
     }
+    // Every walk down the tree (rectangles, drawing, hit tests, records) recurses once per level,
+    // so no window may end up nested as deep as the reader refuses to go.
+    const int32_t room = kMaxNestingDepth - 1 - (GetDepth() + 1);
+    if (room < 0 || SubtreeHeight(child, room) > room)
+        return;
+    LinkChild(child);
+}
+
+void CKVQWindow::LinkChild(CKVQWindow* child)
+{
+    if (child == nullptr || child == this || child->parent_ != nullptr)
+        return;
     child->parent_ = this;
     child->prev_ = lastChild_;
     child->next_ = nullptr;
@@ -599,9 +618,10 @@ void CKVQWindow::TopMost()
 
 void CKVQWindow::ProcMessage(const char* text, CKVQMessage* message, CKVQWindow* sender, bool force)
 {
-    if (text == nullptr || IsDeleted() || dispatchDepth >= kMaxDispatchDepth)
+    if (text == nullptr || IsDeleted() || windowDispatchDepth >= kMaxDispatchDepth)
         return;
-    DispatchScope scope;
+    WindowDispatchDepth depth;
+    RenderDispatchScope scope;
     CKVQMessage empty;
     if (message == nullptr)
         message = &empty;
@@ -670,14 +690,12 @@ void CKVQWindow::SendEvent(const char* text, CKVQMessage* message, bool force)
 
 void CKVQWindow::AddRender(IRender* object)
 {
-    if (object == nullptr || HoldsRender(*this, object))
+    // An object belongs to one list: held by a second one it would be freed twice.
+    if (object == nullptr || object->IsAttached() || HoldsRender(*this, object))
         return;
-    // An object belongs to one list: adding it to a second window would free it twice.
-    CKVQWindow* owner = object->GetOwner();
-    if (owner != nullptr && owner != this && HoldsRender(*owner, object))
-        return;
-    object->SetOwner(this);
     renderLst_.push_back(object);
+    object->SetAttached(true);
+    object->SetOwner(this);
 }
 
 void CKVQWindow::DelRender(IRender* object)
@@ -687,6 +705,7 @@ void CKVQWindow::DelRender(IRender* object)
         return;
     KVQRect area = object->ResolveRect(GetRect());
     renderLst_.erase(at);
+    object->SetAttached(false);
     DisposeRender(object);
     Invalidate(&area);
 }

@@ -131,7 +131,9 @@ public:
 
 class CKVQWindow {
 public:
-    static constexpr int32_t kMaxNestingDepth = 4096;  // deeper layouts are refused, not recursed into
+    // No window sits this deep or deeper (the root is at depth 0): deeper layouts are refused,
+    // not recursed into, and so are children whose subtree would reach it.
+    static constexpr int32_t kMaxNestingDepth = 4096;
 
     // ---- lifecycle ----
     // Takes a window from the pool (or allocates one), resets it to the defaults, numbers it,
@@ -164,7 +166,8 @@ public:
     // Only for a child of this window: unlink, "OnDeleteChild", Delete.
     void DeleteChild(CKVQWindow* child);
     void ClearChilds();
-    // Plain append without events (loaders).
+    // Plain append without events (loaders). Refused when the child or one of its descendants
+    // would end up at kMaxNestingDepth or deeper.
     void AppendChild(CKVQWindow* child);
     // Removes this window from its parent's list without events.
     void Unlink();
@@ -186,7 +189,9 @@ public:
     void SendEvent(const char* name, CKVQMessage* message, bool force = false);
 
     // ---- render objects ----
+    // Takes ownership; an object that some list already holds is refused.
     void AddRender(IRender* object);
+    // Removes and frees an object of the own list (after the dispatch, when one is running).
     void DelRender(IRender* object);
     IRender* GetRender(const char* text) const;
     void RenderLayerDown(IRender* object);
@@ -314,8 +319,9 @@ public:
     static CKVQWindow* ReadBlock(CIArchive& ar, int32_t depth = 0);
     CKVQWindow* Clone();
     // A window-list section (int32 count, then window blocks), both directions. Load appends
-    // every window read (without a parent) to windows.
-    static void SerializeList(CIArchive& ar, std::vector<CKVQWindow*>& windows);
+    // every window read (without a parent) to windows; depth is where they will sit in the tree
+    // (records nested to kMaxNestingDepth below the tree's root are passed over).
+    static void SerializeList(CIArchive& ar, std::vector<CKVQWindow*>& windows, int32_t depth = 0);
     bool LoadChildsFromFile(const char* path, WndArray* array = nullptr);
     bool SaveChildsToFile(const char* path);
 
@@ -347,6 +353,9 @@ private:
     friend class WindowModule;
 
     void RestoreDefaults();
+    // Links a window without a parent at the end of the child list; the nesting depth is the
+    // caller's to bound (the record reader does).
+    void LinkChild(CKVQWindow* child);
     KVQRect ReferenceRect() const;   // the parent's rect as children see it (extern shift)
     void ShowCascade();
     void HideCascade();

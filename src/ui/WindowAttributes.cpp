@@ -410,6 +410,7 @@ bool CKVQWindow::ExecuteCommand(const char* group, const char* command, IRender*
             if (!copy)
                 return false;
             copy->SetOwner(this);
+            copy->SetAttached(true);
             *at = copy;
             DisposeFromWindow(*this, object);
             Invalidate();
@@ -488,6 +489,7 @@ bool CKVQWindow::ExecuteCommand(const char* group, const char* command, IRender*
             return false;
         if (state >= 0) {
             states_[static_cast<size_t>(state)].renders.push_back(added);
+            added->SetAttached(true);
         } else {
             AddRender(added);
         }
@@ -557,6 +559,8 @@ bool CKVQWindow::ExecuteCommand(const char* group, const char* command, IRender*
         while (CKVQWindow* child = source->GetFirstChild()) {
             child->Unlink();
             AppendChild(child);
+            if (child->GetParent() != this)
+                child->Delete();  // nested too deep under this window
         }
         source->Delete();
 

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "common/ScriptObjects.h"
 #include "io/Archive.h"
 #include "io/FileSystem.h"
 #include "io/MemFile.h"
@@ -20,14 +21,27 @@ constexpr size_t kMaxCloneClassText = 256;
 CKVQWindowDic::~CKVQWindowDic()
 {
     DropTemplates();
+    KVQForgetScriptObject(this, "CKVQWindowDic");
 }
 
 void CKVQWindowDic::DropTemplates()
 {
-    for (CKVQWindow* window : templates_)
-        window->Delete();
+    for (uint32_t handle : templates_) {
+        if (CKVQWindow* window = CKVQWindow::FromHandle(handle))
+            window->Delete();
+    }
     templates_.clear();
     index_.clear();
+}
+
+std::vector<CKVQWindow*> CKVQWindowDic::Templates() const
+{
+    std::vector<CKVQWindow*> live;
+    for (uint32_t handle : templates_) {
+        if (CKVQWindow* window = CKVQWindow::FromHandle(handle))
+            live.push_back(window);
+    }
+    return live;
 }
 
 bool CKVQWindowDic::Load(const char* path)
@@ -50,10 +64,13 @@ bool CKVQWindowDic::Load(const char* path)
     CIMemFile view;
     view.SetView(bytes.data(), static_cast<int32_t>(bytes.size()));
     CIArchive ar(&view, CIArchive::SM_READ);
-    CKVQWindow::SerializeList(ar, templates_);
+    std::vector<CKVQWindow*> loaded;
+    CKVQWindow::SerializeList(ar, loaded);
     // Of two templates with one class name, the first in the file is the one found.
-    for (CKVQWindow* window : templates_)
-        index_.emplace(window->GetClassName(), window);
+    for (CKVQWindow* window : loaded) {
+        templates_.push_back(window->GetWindowHandle());
+        index_.emplace(window->GetClassName(), window->GetWindowHandle());
+    }
     name_ = path;
     return true;
 }
@@ -63,7 +80,7 @@ bool CKVQWindowDic::Save(const char* path) const
     if (!path || !*path)
         return false;
     CKVQMessage out(CKVQMessage::kWindowCapacity);
-    std::vector<CKVQWindow*> templates = templates_;
+    std::vector<CKVQWindow*> templates = Templates();
     CKVQWindow::SerializeList(out, templates);
     IFile* file = GetFileSystem().OpenDisk(path, "wb");
     if (!file)
@@ -78,13 +95,18 @@ CKVQWindow* CKVQWindowDic::CloneClass(const char* className)
     auto it = index_.find(className ? className : "");
     if (it == index_.end())
         return nullptr;
-    it->second->SetDirty();
-    return it->second->Clone();
+    CKVQWindow* window = CKVQWindow::FromHandle(it->second);
+    if (!window) {
+        index_.erase(it);  // the template was deleted
+        return nullptr;
+    }
+    window->SetDirty();
+    return window->Clone();
 }
 
 void CKVQWindowDic::Zoom(float factor)
 {
-    for (CKVQWindow* window : templates_)
+    for (CKVQWindow* window : Templates())
         window->Zoom(factor);
 }
 

@@ -2,6 +2,7 @@
 // Window class dictionaries: files of template windows that scripts clone on demand, indexed by
 // each template's class name, and the process-wide cache of dictionaries by file name.
 
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <string>
@@ -25,13 +26,17 @@ public:
     CKVQWindow* CloneClass(const char* className);
     const char* GetName() const { return name_.c_str(); }
     void Zoom(float factor);
-    const std::vector<CKVQWindow*>& Templates() const { return templates_; }
+    // The templates that still exist, in file order.
+    std::vector<CKVQWindow*> Templates() const;
 
 private:
     void DropTemplates();
 
-    std::vector<CKVQWindow*> templates_;
-    std::map<std::string, CKVQWindow*> index_;
+    // Handles, not pointers: a script can delete a template through its handle, and the window
+    // behind a stale pointer may already be another one. A handle that no longer resolves is
+    // dropped where it is met.
+    std::vector<uint32_t> templates_;
+    std::map<std::string, uint32_t> index_;
     CKVQString name_;
 };
 

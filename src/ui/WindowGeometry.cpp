@@ -166,6 +166,10 @@ int32_t CKVQWindow::GetHeight()
 
 KVQPoint CKVQWindow::GetPos()
 {
+    // Without a parent the offsets are absolute coordinates whatever the anchors say, as they
+    // are for the rectangle (an unknown anchor code would otherwise put the edge at 0).
+    if (!parent_)
+        return {Layout.Left, Layout.Top};
     KVQPoint origin{};
     if (parent_ && parent_->IsExternWnd())
         origin = {parent_->nExtX, parent_->nExtY};

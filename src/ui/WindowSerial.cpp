@@ -9,6 +9,7 @@
 #include "io/RecordBlock.h"
 #include "render/OpaqueRender.h"
 #include "render/Render.h"
+#include "render/RenderDisposal.h"
 #include "render/RenderRegistry.h"
 #include "ui/Message.h"
 #include "ui/Window.h"
@@ -58,13 +59,16 @@ bool TransferRenderEntry(CIArchive& ar, IRender*& object)
     return false;
 }
 
-// A render list: int32 count, then the entries. Load replaces the list's objects.
+// A render list: int32 count, then the entries. Load replaces the list's objects; the list holds
+// every object it reads.
 void TransferRenderList(CIArchive& ar, const char* name, std::vector<IRender*>& list)
 {
     if (ar.IsLoading()) {
-        for (IRender* object : list)
-            DestroyRender(object);
-        list.clear();
+        // Disposed, not destroyed: a handler of one of them may be running.
+        std::vector<IRender*> replaced;
+        replaced.swap(list);
+        for (IRender* object : replaced)
+            DisposeRender(object);
     }
     auto count = static_cast<int32_t>(list.size());
     TransferList(ar, name, count, kMinRenderEntryBytes, [&](int32_t i) {
@@ -72,8 +76,10 @@ void TransferRenderList(CIArchive& ar, const char* name, std::vector<IRender*>& 
             return TransferRenderEntry(ar, list[static_cast<size_t>(i)]);
         IRender* object = nullptr;
         bool ok = TransferRenderEntry(ar, object);
-        if (object)
+        if (object) {
             list.push_back(object);
+            object->SetAttached(true);
+        }
         return ok;
     });
 }
@@ -123,8 +129,9 @@ void CKVQWindow::Serialize(CIArchive& ar, int32_t depth)
                 child->WriteBlock(ar);
                 return true;
             }
+            // The reader bounds the depth, so the child is linked without walking its subtree.
             if (CKVQWindow* child = ReadBlock(ar, depth + 1))
-                AppendChild(child);
+                LinkChild(child);
             return ar.GetError() == 0;
         });
     }
@@ -137,11 +144,12 @@ void CKVQWindow::Serialize(CIArchive& ar, int32_t depth)
     }
 
     if (ar.IsLoading()) {
-        for (WindowState& state : states_) {
+        std::vector<WindowState> replaced;
+        replaced.swap(states_);
+        for (WindowState& state : replaced) {
             for (IRender* object : state.renders)
-                DestroyRender(object);
+                DisposeRender(object);
         }
-        states_.clear();
     }
     auto stateCount = static_cast<int32_t>(states_.size());
     TransferList(ar, "States", stateCount, kMinBlockBytes, [&](int32_t i) {
@@ -187,7 +195,7 @@ CKVQWindow* CKVQWindow::ReadBlock(CIArchive& ar, int32_t depth)
     return nullptr;
 }
 
-void CKVQWindow::SerializeList(CIArchive& ar, std::vector<CKVQWindow*>& windows)
+void CKVQWindow::SerializeList(CIArchive& ar, std::vector<CKVQWindow*>& windows, int32_t depth)
 {
     auto count = static_cast<int32_t>(windows.size());
     TransferList(ar, "windows", count, kMinBlockBytes, [&](int32_t i) {
@@ -195,7 +203,7 @@ void CKVQWindow::SerializeList(CIArchive& ar, std::vector<CKVQWindow*>& windows)
             windows[static_cast<size_t>(i)]->WriteBlock(ar);
             return true;
         }
-        if (CKVQWindow* window = ReadBlock(ar))
+        if (CKVQWindow* window = ReadBlock(ar, depth))
             windows.push_back(window);
         return ar.GetError() == 0;
     });
@@ -236,14 +244,14 @@ bool ReadWholeFile(const char* path, std::vector<uint8_t>& bytes)
     return true;
 }
 
-// Reads a window-list section from bytes held in memory.
-std::vector<CKVQWindow*> ReadWindowList(const std::vector<uint8_t>& bytes)
+// Reads a window-list section from bytes held in memory, its windows at the given depth.
+std::vector<CKVQWindow*> ReadWindowList(const std::vector<uint8_t>& bytes, int32_t depth = 0)
 {
     CIMemFile view;
     view.SetView(bytes.data(), static_cast<int32_t>(bytes.size()));
     CIArchive ar(&view, CIArchive::SM_READ);
     std::vector<CKVQWindow*> windows;
-    CKVQWindow::SerializeList(ar, windows);
+    CKVQWindow::SerializeList(ar, windows, depth);
     return windows;
 }
 
@@ -256,8 +264,14 @@ bool CKVQWindow::LoadChildsFromFile(const char* path, WndArray* array)
     std::vector<uint8_t> bytes;
     if (!ReadWholeFile(path, bytes) || bytes.empty())
         return false;
-    for (CKVQWindow* child : ReadWindowList(bytes)) {
+    // The windows are read as this window's children, so the reader stops at the depth the
+    // tree allows under it.
+    for (CKVQWindow* child : ReadWindowList(bytes, GetDepth() + 1)) {
         AppendChild(child);
+        if (child->GetParent() != this) {
+            child->Delete();  // refused: nobody would hold it
+            continue;
+        }
         if (array)
             array->Push(child);  // the child is owned by this window either way
     }

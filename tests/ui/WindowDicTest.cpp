@@ -163,4 +163,27 @@ TEST_F(WindowDic, LoadReplacesAndDeletesTheOldTemplates)
     EXPECT_STREQ(dic.GetName(), two.c_str());
 }
 
+TEST_F(WindowDic, TemplateDeletedThroughItsHandleIsNoLongerCloned)
+{
+    std::string path = WriteDictionary("gone.wnd", {{"button", "Button"}, {"label", "Label"}});
+    {
+        CKVQWindowDic dic;
+        ASSERT_TRUE(dic.Load(path.c_str()));
+        const uint32_t handle = dic.Templates()[0]->GetWindowHandle();
+        CKVQWindow::FromHandle(handle)->Delete();
+        WindowModule::Get().ReleaseDeleted();
+        // The released window goes back to the pool and may come out again as another window.
+        CKVQWindow* reused = Keep(CKVQWindow::New());
+        reused->SetClassName("Reused");
+
+        EXPECT_EQ(dic.CloneClass("Button"), nullptr);
+        EXPECT_EQ(dic.Templates().size(), 1u);
+        CKVQWindow* label = Keep(dic.CloneClass("Label"));
+        ASSERT_NE(label, nullptr);
+        EXPECT_STREQ(label->GetName(), "label");
+    }  // the dictionary deletes the template it still has, and nothing else
+    EXPECT_FALSE(made_.back()->IsDeleted());
+    EXPECT_FALSE(made_[made_.size() - 2]->IsDeleted());
+}
+
 }  // namespace

@@ -310,6 +310,19 @@ TEST_F(WindowPosition, PositionsAreRelativeToTheParentAndChainToTheScreen)
     EXPECT_EQ(leaf->ScreenToWindowPos({230, 200}), (KVQPoint{5, 4}));
 }
 
+TEST_F(WindowPosition, RootWithUnknownAnchorsIsWhereItsRectangleIs)
+{
+    // Without a parent the offsets are screen coordinates, whatever the anchor codes say.
+    CKVQWindow* root = Root(LayoutRect{7, 9, ALIGNED_RIGHT, 200, 30, 90, 40, 70});
+    EXPECT_EQ(root->GetRect(), (KVQRect{30, 90, 40, 70}));
+    EXPECT_EQ(root->GetPos(), (KVQPoint{30, 40}));
+    EXPECT_EQ(root->GetScreenPos(), root->GetRect().TopLeft());
+
+    root->SetPos({50, 60});
+    EXPECT_EQ(root->GetRect(), (KVQRect{50, 110, 60, 90}));
+    EXPECT_EQ(root->GetPos(), (KVQPoint{50, 60}));
+}
+
 TEST_F(WindowPosition, SetPosMovesBothEdgesAndReportsTheScreenPosition)
 {
     CKVQWindow* parent = Root(Absolute(100, 300, 100, 300));

@@ -81,14 +81,15 @@ std::vector<uint8_t> BlockOf(CKVQWindow& window)
     return BytesOf(out);
 }
 
-// Reads a window block from bytes (a copy, so the test's bytes are not the stream's).
-CKVQWindow* ReadBlockFrom(const std::vector<uint8_t>& bytes, int32_t* error = nullptr)
+// Reads a window block from bytes (a copy, so the test's bytes are not the stream's), as a
+// window at the given depth.
+CKVQWindow* ReadBlockFrom(const std::vector<uint8_t>& bytes, int32_t* error = nullptr, int32_t depth = 0)
 {
     CKVQMessage in(static_cast<int32_t>(bytes.size()));
     if (!bytes.empty())
         in.Bytes(const_cast<uint8_t*>(bytes.data()), static_cast<int32_t>(bytes.size()));
     in.setMode(CIArchive::SM_READ);
-    CKVQWindow* window = CKVQWindow::ReadBlock(in);
+    CKVQWindow* window = CKVQWindow::ReadBlock(in, depth);
     if (error)
         *error = in.GetError();
     return window;
@@ -499,7 +500,8 @@ TEST_F(WindowSerial, EveryTruncationLoadsAPrefixOrNothing)
 
 TEST_F(WindowSerial, NestingBeyondTheLimitIsRefusedAndTheRestLoads)
 {
-    const int32_t levels = CKVQWindow::kMaxNestingDepth + 3;
+    // The deepest chain a tree can hold, read as if its root sat three levels down.
+    const int32_t levels = CKVQWindow::kMaxNestingDepth;
     CKVQWindow* root = Chain(levels);
     Make("sibling after the chain", root);
     root->nMaxLayer = 9;
@@ -507,7 +509,7 @@ TEST_F(WindowSerial, NestingBeyondTheLimitIsRefusedAndTheRestLoads)
 
     int32_t error = -1;
     const int64_t skippedBefore = record_block::skippedRecords;
-    CKVQWindow* loaded = Keep(ReadBlockFrom(block, &error));
+    CKVQWindow* loaded = Keep(ReadBlockFrom(block, &error, 3));
     ASSERT_NE(loaded, nullptr);
     EXPECT_EQ(error, 0);
     EXPECT_EQ(record_block::skippedRecords, skippedBefore + 1);
@@ -516,7 +518,39 @@ TEST_F(WindowSerial, NestingBeyondTheLimitIsRefusedAndTheRestLoads)
     int32_t depth = 1;
     for (CKVQWindow* at = loaded->GetFirstChild(); at; at = at->GetFirstChild())
         ++depth;
-    EXPECT_EQ(depth, CKVQWindow::kMaxNestingDepth);
+    EXPECT_EQ(depth, CKVQWindow::kMaxNestingDepth - 3);
+}
+
+TEST_F(WindowSerial, ChildListFileLoadedDeepInTheTreeStopsAtTheNestingLimit)
+{
+    TempFolder folder;
+    ASSERT_TRUE(folder.ok());
+    CKVQWindow* source = Make("source");
+    Chain(10);
+    CKVQWindow* file = made_.back();
+    made_.pop_back();
+    source->AppendChild(file);
+    ASSERT_EQ(file->GetParent(), source);
+    const std::string path = folder / "chain.wnd";
+    ASSERT_TRUE(source->SaveChildsToFile(path.c_str()));
+
+    // A window five levels above the limit takes the file's first five levels only.
+    CKVQWindow* tree = Chain(CKVQWindow::kMaxNestingDepth - 5);
+    CKVQWindow* target = tree;
+    while (target->GetFirstChild())
+        target = target->GetFirstChild();
+    ASSERT_EQ(target->GetDepth(), CKVQWindow::kMaxNestingDepth - 6);
+    WndArray array;
+    ASSERT_TRUE(target->LoadChildsFromFile(path.c_str(), &array));
+    ASSERT_EQ(array.Size(), 1);
+    CKVQWindow* deepest = array.Get(0).value();
+    EXPECT_EQ(deepest->GetParent(), target);
+    EXPECT_STREQ(deepest->GetName(), "level0");
+    while (deepest->GetFirstChild())
+        deepest = deepest->GetFirstChild();
+    EXPECT_STREQ(deepest->GetName(), "level4");
+    EXPECT_EQ(deepest->GetDepth(), CKVQWindow::kMaxNestingDepth - 1);
+    EXPECT_EQ(deepest->GetRect().Width(), 50);  // resolved through every level
 }
 
 // ---- window-list files ----

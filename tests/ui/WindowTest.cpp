@@ -231,6 +231,36 @@ TEST_F(WindowTree, AddChildRefusesCyclesAndWindowsThatHaveAParent)
     EXPECT_EQ(other->GetFirstChild(), nullptr);
 }
 
+TEST_F(WindowTree, ChildrenThatWouldNestTooDeepAreRefused)
+{
+    // A chain down to the deepest level a window may sit at.
+    CKVQWindow* root = Make("root");
+    CKVQWindow* deepest = root;
+    for (int32_t depth = 1; depth < CKVQWindow::kMaxNestingDepth; ++depth)
+        deepest = Make("level", deepest);
+    ASSERT_EQ(deepest->GetDepth(), CKVQWindow::kMaxNestingDepth - 1);
+
+    CKVQWindow* one = Make("one");
+    deepest->AppendChild(one);
+    deepest->AddChild(one);
+    EXPECT_EQ(one->GetParent(), nullptr);
+    EXPECT_EQ(deepest->GetFirstChild(), nullptr);
+
+    // A window with two levels below it fits only where those levels still do.
+    CKVQWindow* top = Make("top");
+    Make("leaf", Make("middle", top));
+    CKVQWindow* tooLow = deepest->GetParent()->GetParent();
+    tooLow->AppendChild(top);
+    EXPECT_EQ(top->GetParent(), nullptr);
+    CKVQWindow* lowEnough = tooLow->GetParent();
+    lowEnough->AppendChild(top);
+    EXPECT_EQ(top->GetParent(), lowEnough);
+    EXPECT_EQ(top->GetFirstChild()->GetFirstChild()->GetDepth(), CKVQWindow::kMaxNestingDepth - 1);
+
+    // Every level resolves its rectangle from its parent's; at this depth that still returns.
+    EXPECT_EQ(deepest->GetRect().Width(), 50);
+}
+
 TEST_F(WindowLayers, LayerOperationsReorderTheChildList)
 {
     CKVQWindow* root = Make("root");

@@ -1,0 +1,194 @@
+-- Windows from scripts: one userdata per window, the tree, geometry filled into objects passed
+-- in, the window array, events that reach script functions, and windows deleted under a script.
+
+local function expect_error(fn, pattern)
+    local ok, err = pcall(fn)
+    assert(not ok, "expected an error matching " .. pattern)
+    assert(string.find(tostring(err), pattern), "unexpected error: " .. tostring(err))
+end
+
+-- The same window always reaches a script as the same userdata.
+do
+    local root = CKVQWindow.new()
+    local child = CKVQWindow:new()
+    root:AddChild(child)
+    assert(rawequal(CKVQWindow.FromHandle(root:GetWindowHandle()), root))
+    assert(rawequal(child:GetParent(), root))
+    assert(rawequal(root:GetFirstChild(), child) and rawequal(root:GetChildByIndex(0), child))
+    local seen = {}
+    seen[child] = true
+    assert(seen[root:GetLastChild()], "a window works as a table key")
+    assert(root ~= child and root == root)
+    root:Delete()
+end
+
+-- Tree navigation by name and path.
+do
+    local root = CKVQWindow.new()
+    local a, b = CKVQWindow.new(), CKVQWindow.new()
+    a:SetName("a")
+    b:SetName("b")
+    root:AddChild(a)
+    a:AddChild(b)
+    assert(root:GetChildCount() == 1 and a:GetChildIndex() == 0 and root:GetChildIndex() == -1)
+    assert(root:GetChild("a") == a and root:GetKVQWindow("a:b") == b)
+    assert(root:GetChild("b") == nil and root:GetKVQWindow("a:c") == nil)
+    assert(root:GetChildByIndex(1) == nil)
+    assert(root:IsChild(a) and not root:IsChild(b) and b:GetRoot() == root and b:GetDepth() == 2)
+    b:SetClassName("Item")
+    assert(b:GetClassName() == "Item" and b:GetName() == "b")
+    root:Delete()
+end
+
+-- Geometry is written into the rectangle or point passed in.
+do
+    local root = CKVQWindow.new()
+    local r = KVQRect:new_local()
+    root:GetFrame(r)
+    assert(r.left == 20 and r.right == 70 and r.top == 20 and r.bottom == 70, "a fresh window")
+    local child = CKVQWindow.new()
+    root:AddChild(child)
+    local p = KVQPoint:new_local()
+    p.x, p.y = 5, 6
+    child:SetPos(p)
+    local q = KVQPoint:new_local()
+    child:GetPos(q)
+    assert(q.x == 5 and q.y == 6)
+    child:GetScreenPos(q)
+    assert(q.x == 25 and q.y == 26)
+    local screen, local_ = KVQPoint:new_local(), KVQPoint:new_local()
+    screen.x, screen.y = 30, 40
+    child:ScreenToWindowPos(screen, local_)
+    assert(local_.x == 5 and local_.y == 14)
+    child:GetRect(r)
+    assert(r.left == 25 and r.top == 26 and r.right == 75 and r.bottom == 76)
+    root:GetVisualFrame(r)
+    assert(r.left == 20 and r.right == 75 and r.bottom == 76, "the visual frame takes in the child")
+    assert(root:HitTest(72, 72) == child and root:HitTest(21, 21) == root and root:HitTest(500, 500) == nil)
+    child:SetWidth(10)
+    assert(child:GetWidth() == 10)
+    -- A nil object to fill is ignored; an object of another class is a script error.
+    root:GetFrame(nil)
+    child:GetPos(nil)
+    expect_error(function() root:GetFrame(p) end, "KVQRect")
+    expect_error(function() child:SetPos(nil) end, "SetPos")
+    root:Delete()
+end
+
+-- The window array: get at or past the end gives no value; erase keeps order on request.
+do
+    local list = WndArray.new_local()
+    local w = {}
+    for i = 1, 3 do
+        w[i] = CKVQWindow.new()
+        list:push(w[i])
+    end
+    assert(list:size() == 3 and list:get(0) == w[1])
+    assert(select("#", list:get(3)) == 0 and select("#", list:get(-1)) == 0)
+    list:erase(0, true)
+    assert(list:get(0) == w[2] and list:get(1) == w[3])
+    list:set(1, nil)
+    assert(list:get(1) == nil and select("#", list:get(1)) == 1)
+    list:zero_size()
+    assert(list:size() == 0)
+    expect_error(function() list:get("x") end, "number")
+
+    -- Windows gathered by the engine: the closest sibling first.
+    local parent = CKVQWindow.new()
+    for i = 1, 3 do
+        parent:AddChild(w[i])
+        local at = KVQPoint:new_local()
+        at.x, at.y = i * 10, 0
+        w[i]:SetPos(at)
+    end
+    w[1]:GetCloseSiblings("", 100, list)
+    assert(list:size() == 2 and list:get(0) == w[2])
+
+    local gone = WndArray:new()
+    gone:delete()
+    expect_error(function() gone:size() end, "self")
+    parent:Delete()
+end
+
+-- Events reach script functions: the delete notification, and bookings between windows.
+do
+    local deleted = {}
+    function OnSystemNotify(event, data)
+        if event == "OnWindowDelete" then
+            deleted[#deleted + 1] = tonumber(data)
+        end
+    end
+    KVQAPI_HookSystemNotify("OnSystemNotify")
+    local source, target = CKVQWindow.new(), CKVQWindow.new()
+    local handle = source:GetWindowHandle()
+    target:BookMsg("OnMove", "OnSourceMoved", source)
+    target:BookMsg("OnMove", "OnSourceMoved", nil)
+    local m = CKVQMessage:new_local()
+    m:int(1)
+    source:ProcMessage("OnMove", m, nil)
+    source:Delete()
+    assert(#deleted == 1 and deleted[1] == handle, "the hook saw the deletion")
+    KVQAPI_HookSystemNotify("")
+    target:Delete()
+end
+
+-- A window deleted while a script holds it: harmless until the release, then a script error.
+do
+    local w = CKVQWindow.new()
+    local list = WndArray:new_local()
+    list:push(w)
+    local extra = CKVQMessage:new_local()
+    extra:int(9)
+    w:SetExtraData("k", extra)
+    w:Delete()
+    assert(w:IsDeleted() and CKVQWindow.FromHandle(w:GetWindowHandle()) == nil)
+    w:SetName("still harmless")
+    w:AddChild(nil)
+    -- The release happens at the frame boundary; a host that offers scripts a way to reach it
+    -- (ReleaseDeletedWindows) lets this part run.
+    if ReleaseDeletedWindows then
+        ReleaseDeletedWindows()
+        expect_error(function() w:GetName() end, "self")
+        assert(list:get(0) == nil, "a released window leaves the array's reach")
+    end
+end
+
+-- Status bits, states and the constants.
+do
+    assert(STATUS_IsVisible == 0 and STATUS_IsNotSerialChild == 17 and STATUS_UserBitStart == 24)
+    assert(ALIGNED_HCENTER == 2 and ALIGNED_VCENTER == 2 and SIDE_BOTTOM == 3)
+    local w = CKVQWindow.new()
+    w:SetBit(STATUS_UserBitStart)
+    assert(w:IsBitSet(24) and not w:IsBitSet(40))
+    w:DelBit(24)
+    assert(not w:IsBitSet(24))
+    w:SetState(3, 0)
+    assert(w:GetState() == 3 and w:GetOldState() == 255)
+    w:Hide()
+    assert(not w:IsVisible())
+    w:Delete()
+end
+
+-- Render objects: nothing attached, so lookups answer nil; nil arguments are harmless.
+do
+    local w = CKVQWindow.new()
+    assert(w:GetRender("none") == nil and w:GetRender("State0:none") == nil)
+    w:AddRender(nil)
+    w:DelRender(nil)
+    assert(w:GetExtraData("none") == nil)
+    assert(w:GetAttribute(w:GetAttributeNameRef("CKVQWindow:Attribute:name")) == "")
+    w:Delete()
+end
+
+-- Bad self and bad arguments are script errors, never crashes.
+do
+    local w = CKVQWindow.new()
+    expect_error(function() w.GetName(nil) end, "self")
+    expect_error(function() w.GetName(5) end, "CKVQWindow")
+    expect_error(function() w:SetWidth("wide") end, "number")
+    expect_error(function() w:AddChild({}) end, "CKVQWindow")
+    assert(KVQDoFile(nil) == false and KVQDoFile("no_such_file.lua") == false)
+    w:Delete()
+end
+
+print("window_test: ok")

@@ -1,0 +1,164 @@
+// The process's script host with every binding: windows reach scripts through their reference,
+// destroyed engine objects stop being reachable, deletions reach the notify hook, and the host's
+// own globals are there.
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+
+extern "C" {
+#include <lua.h>
+}
+
+#include "app/SystemAPI.h"
+#include "io/Archive.h"
+#include "script/LuaHost.h"
+#include "script/ScriptTestSupport.h"
+#include "ui/Message.h"
+#include "ui/Window.h"
+
+namespace {
+
+class ScriptHost : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        host = &InitScriptHost();
+        L = host->GetState();
+        ASSERT_NE(L, nullptr);
+        ASSERT_STREQ(host->GetLastErrorText(), "");
+    }
+    void TearDown() override
+    {
+        CKVQSystemAPI::Instance().HookSystemNotify("");
+        WindowModule::Get().ReleaseDeleted();
+        ShutdownScriptHost();
+        WindowModule::Get().DrainPool();
+    }
+
+    bool Run(const std::string& code) { return host->DoBuffer(code.data(), code.size()); }
+    std::string Global(const char* name) { return LuaGlobal(L, name); }
+    bool GlobalIsTrue(const char* name) { return LuaGlobalIsTrue(L, name); }
+    void SetGlobalFromRef(const char* name, int32_t ref) { ::SetGlobalFromRef(L, name, ref); }
+    bool LastErrorHas(const char* text) { return std::string(host->GetLastErrorText()).find(text) != std::string::npos; }
+
+    CKVQLuaHost* host = nullptr;
+    lua_State* L = nullptr;
+};
+
+TEST_F(ScriptHost, WindowReachesHandlersAsOneUserdataWithTheEventArguments)
+{
+    CKVQWindow* window = CKVQWindow::New();
+    ASSERT_NE(window, nullptr);
+    window->SetName("panel");
+    int32_t windowRef = window->GetScriptRef();
+    ASSERT_NE(windowRef, -1);
+
+    ASSERT_TRUE(Run("function OnEvent(w, name, msg, sender) "
+                    "  calls = (calls or 0) + 1 "
+                    "  first = first or w "
+                    "  same = rawequal(first, w) and w:GetName() == 'panel' "
+                    "  eventName, other, messageKind = name, sender, type(msg) "
+                    "end"));
+    CKVQMessage message;
+    int32_t nameRef = -1;
+    int32_t handlerRef = -1;
+    LuaArgList args;
+    args.AddObject(window, "CKVQWindow", &windowRef);
+    args.AddString("OnClick", &nameRef);
+    args.AddObject(&message, "CKVQMessage");
+    args.AddObject(nullptr, "CKVQWindow");
+    ASSERT_EQ(host->CallGlobal("OnEvent", handlerRef, args), CKVQLuaHost::kCallOk);
+    ASSERT_EQ(host->CallGlobal("OnEvent", handlerRef, args), CKVQLuaHost::kCallOk) << host->GetLastErrorText();
+    EXPECT_EQ(Global("calls"), "2");
+    EXPECT_TRUE(GlobalIsTrue("same"));
+    EXPECT_EQ(Global("eventName"), "OnClick");
+    EXPECT_EQ(Global("other"), "nil");
+    EXPECT_EQ(Global("messageKind"), "userdata");
+    window->Delete();
+}
+
+TEST_F(ScriptHost, ReleasedWindowThatAScriptStillHoldsGivesInvalidSelf)
+{
+    CKVQWindow* window = CKVQWindow::New();
+    ASSERT_NE(window, nullptr);
+    window->SetName("kept");
+    SetGlobalFromRef("held", window->GetScriptRef());
+    ASSERT_TRUE(Run("name = held:GetName()"));
+    EXPECT_EQ(Global("name"), "kept");
+
+    window->Delete();
+    WindowModule::Get().ReleaseDeleted();
+    EXPECT_FALSE(Run("held:GetName()"));
+    EXPECT_TRUE(LastErrorHas("invalid 'self'")) << host->GetLastErrorText();
+
+    // The pool hands the same memory out again: the new window is a new userdata.
+    CKVQWindow* reused = CKVQWindow::New();
+    ASSERT_NE(reused, nullptr);
+    SetGlobalFromRef("fresh", reused->GetScriptRef());
+    ASSERT_TRUE(Run("distinct = not rawequal(fresh, held) and fresh:GetName() == ''"));
+    EXPECT_TRUE(GlobalIsTrue("distinct"));
+    reused->Delete();
+}
+
+TEST_F(ScriptHost, DestroyedMessageThatAScriptStillHoldsGivesInvalidSelf)
+{
+    auto* message = new CKVQMessage;
+    message->setData(12);
+    SetGlobalFromRef("held", host->RefObject(message, "CKVQMessage"));
+    ASSERT_TRUE(Run("data = held:getData()"));
+    EXPECT_EQ(Global("data"), "12");
+    delete message;
+    EXPECT_FALSE(Run("held:getData()"));
+    EXPECT_TRUE(LastErrorHas("invalid 'self'")) << host->GetLastErrorText();
+}
+
+TEST_F(ScriptHost, DeletedWindowIsAnnouncedToTheHookWithItsHandleAsDecimalText)
+{
+    ASSERT_TRUE(Run("function OnSystem(event, data) seenEvent, seenData = event, data end"));
+    CKVQSystemAPI::Instance().HookSystemNotify("OnSystem");
+    CKVQWindow* window = CKVQWindow::New();
+    ASSERT_NE(window, nullptr);
+    const uint32_t handle = window->GetWindowHandle();
+    window->Delete();
+    EXPECT_EQ(Global("seenEvent"), "OnWindowDelete");
+    EXPECT_EQ(Global("seenData"), std::to_string(handle));
+
+    // An empty name switches the notifications off.
+    ASSERT_TRUE(Run("seenEvent = nil"));
+    CKVQSystemAPI::Instance().HookSystemNotify("");
+    CKVQWindow* second = CKVQWindow::New();
+    ASSERT_NE(second, nullptr);
+    second->Delete();
+    EXPECT_EQ(Global("seenEvent"), "nil");
+
+    // A hook that names no function is reported like any missing handler.
+    CKVQSystemAPI::Instance().HookSystemNotify("NoSuchHook");
+    CKVQSystemAPI::Instance().Notify("OnPing", "2");
+    EXPECT_STREQ(host->GetLastErrorText(), "NoSuchHook Find lua global function no exist");
+}
+
+TEST_F(ScriptHost, ToUserTypeTrustsOnlyObjectsTheEngineCanVouchFor)
+{
+    CKVQWindow* window = CKVQWindow::New();
+    ASSERT_NE(window, nullptr);
+    SetGlobalFromRef("held", window->GetScriptRef());
+    const std::string address = std::to_string(reinterpret_cast<uintptr_t>(window));
+    const std::string token = std::to_string(KVQPointerToken(window, "CKVQWindow"));
+    ASSERT_TRUE(Run("byAddress = rawequal(tousertype(" + address + ", 'CKVQWindow'), held)"));
+    EXPECT_TRUE(GlobalIsTrue("byAddress"));
+    ASSERT_TRUE(Run("byToken = rawequal(tousertype(" + token + ", 'CKVQWindow'), held)"));
+    EXPECT_TRUE(GlobalIsTrue("byToken"));
+    ASSERT_TRUE(Run("refused = tousertype(0, 'CKVQWindow') == nil "
+                    "and tousertype(123456789, 'CKVQWindow') == nil "
+                    "and tousertype(" + address + ", 'CKVQMessage') == nil "
+                    "and tousertype(" + address + ", 'NoSuchClass') == nil "
+                    "and tousertype(" + token + ", 'CKVQMessage') == nil "
+                    "and tousertype(-1, 'CKVQWindow') == nil and tousertype(0.5, 'CKVQWindow') == nil "
+                    "and tousertype('x', {}) == nil and tousertype() == nil"));
+    EXPECT_TRUE(GlobalIsTrue("refused"));
+    window->Delete();
+}
+
+}  // namespace

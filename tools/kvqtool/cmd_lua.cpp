@@ -1,0 +1,71 @@
+// kvqtool lua: runs a script inside an initialised engine (configuration and file system of the
+// application folder, every script binding, no window).
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <system_error>
+
+extern "C" {
+#include <lua.h>
+}
+
+#include "Commands.h"
+#include "app/CoreCfg.h"
+#include "render/RenderRegistry.h"
+#include "script/LuaHost.h"
+
+namespace {
+
+// A script named by a path that exists on disk is run from there, wherever it lies; any other
+// name is looked up by the file system (application folder, search paths, package).
+std::string ScriptPath(const std::string& file)
+{
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(file, error))
+        return file;
+    std::filesystem::path absolute = std::filesystem::absolute(file, error);
+    return error ? file : absolute.string();
+}
+
+// The global table "arg": arg[0] is the script as named, arg[1 ..] its arguments.
+void SetScriptArguments(lua_State* L, const ToolArgs& args)
+{
+    lua_createtable(L, static_cast<int>(args.size()), 1);
+    for (size_t i = 0; i < args.size(); ++i) {
+        lua_pushlstring(L, args[i].data(), args[i].size());
+        lua_rawseti(L, -2, static_cast<int>(i));
+    }
+    lua_setglobal(L, "arg");
+}
+
+}  // namespace
+
+int RunLua(const ToolArgs& args)
+{
+    if (WantsHelp("lua", args))
+        return 0;
+    if (args.empty())
+        return ToolError("lua", "needs a script file (kvqtool lua FILE.lua [ARGS...])");
+
+    LoadConfig();
+    RegisterRenderClasses();
+    CKVQLuaHost& host = InitScriptHost();
+    lua_State* L = host.GetState();
+    if (L == nullptr)
+        return ToolError("lua", std::string("the script interpreter did not start: ") + host.GetLastErrorText());
+    if (host.GetLastErrorText()[0] != 0)
+        return ToolError("lua", std::string("registering the bindings failed: ") + host.GetLastErrorText());
+    SetScriptArguments(L, args);
+
+    const std::string path = ScriptPath(args[0]);
+    if (!host.DoFile(path.c_str())) {
+        // A failed run has shown its error already; a missing file has not.
+        if (host.GetLastErrorText()[0] == 0)
+            return ToolError("lua", "cannot open '" + args[0] + "'");
+        return 1;
+    }
+    if (host.GetLastErrorText()[0] != 0)
+        return ToolError("lua", std::string("a script call failed during the run: ") + host.GetLastErrorText());
+    return 0;
+}
