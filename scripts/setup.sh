@@ -7,7 +7,7 @@ packages=(
   g++ cmake ninja-build pkg-config
   libgtest-dev googletest libbenchmark-dev
   libc6-dev nlohmann-json3-dev
-  liblua5.1-0-dev libtolua++5.1-dev lua-cjson-dev lua-sql-sqlite3-dev
+  liblua5.1-0-dev libtolua++5.1-dev lua-cjson-dev lua-sql-sqlite3-dev libtinyxml-dev
 )
 packages+=("$@")
 

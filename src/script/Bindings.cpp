@@ -7,17 +7,22 @@ int tolua_geometry_open(lua_State* L);
 int tolua_message_open(lua_State* L);
 int tolua_window_open(lua_State* L);
 int tolua_windowdic_open(lua_State* L);
+int tolua_windowmgr_open(lua_State* L);
 int tolua_string_open(lua_State* L);
 int tolua_corecfg_open(lua_State* L);
+int tolua_timer_open(lua_State* L);
 
 void RegisterBindings(lua_State* L)
 {
     // Colours, points, vectors, rectangles and the arrays; messages; windows with their constants;
-    // class dictionaries; strings; the core configuration with the engine's global functions.
+    // class dictionaries; the window manager; strings; the core configuration with the engine's
+    // global functions; timers.
     tolua_geometry_open(L);
     tolua_message_open(L);
     tolua_window_open(L);
     tolua_windowdic_open(L);
+    tolua_windowmgr_open(L);
     tolua_string_open(L);
     tolua_corecfg_open(L);
+    tolua_timer_open(L);
 }
