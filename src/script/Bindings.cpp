@@ -1,5 +1,6 @@
 #include "script/Bindings.h"
 
+#include "script/BindingGuards.h"
 #include "tolua++.h"
 
 // Open functions of the generated modules (script/bindings/NAME.pkg).
@@ -25,4 +26,8 @@ void RegisterBindings(lua_State* L)
     tolua_string_open(L);
     tolua_corecfg_open(L);
     tolua_timer_open(L);
+
+    // Last, over every class registered above: tolua++'s own entry points are checked, and the
+    // statics can be called with the dot.
+    GuardBoundClasses(L);
 }

@@ -14,6 +14,7 @@ extern "C" {
 #include "app/CoreCfg.h"
 #include "render/RenderRegistry.h"
 #include "script/LuaHost.h"
+#include "ui/Window.h"
 
 namespace {
 
@@ -39,6 +40,17 @@ void SetScriptArguments(lua_State* L, const ToolArgs& args)
     lua_setglobal(L, "arg");
 }
 
+// Test aid: "ReleaseDeletedWindows()" runs the frame-boundary release that a running game does
+// every tick (windows deleted since the last one leave the handle table and their script
+// objects are emptied). Without a frame loop, scripts that test what happens to a window they
+// still hold after its release call it where the tick would fall. kvqtool only; the game has
+// no such global.
+int ScriptReleaseDeletedWindows(lua_State*)
+{
+    WindowModule::Get().ReleaseDeleted();
+    return 0;
+}
+
 }  // namespace
 
 int RunLua(const ToolArgs& args)
@@ -57,6 +69,7 @@ int RunLua(const ToolArgs& args)
     if (host.GetLastErrorText()[0] != 0)
         return ToolError("lua", std::string("registering the bindings failed: ") + host.GetLastErrorText());
     SetScriptArguments(L, args);
+    lua_register(L, "ReleaseDeletedWindows", ScriptReleaseDeletedWindows);
 
     const std::string path = ScriptPath(args[0]);
     if (!host.DoFile(path.c_str())) {

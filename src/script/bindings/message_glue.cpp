@@ -7,7 +7,6 @@
 // with a destructor is alive.
 
 #include <cstdint>
-#include <initializer_list>
 #include <string>
 #include <type_traits>
 
@@ -183,46 +182,7 @@ void SetCollector(lua_State* L, const char* typeName)
     lua_pop(L, 1);
 }
 
-// Calls the generated static function (upvalue 1) with the class table (upvalue 2) first, adding
-// it when the script called with the dot.
-int CallOnClass(lua_State* L)
-{
-    if (lua_gettop(L) == 0 || !lua_rawequal(L, 1, lua_upvalueindex(2))) {
-        lua_pushvalue(L, lua_upvalueindex(2));
-        lua_insert(L, 1);
-    }
-    lua_pushvalue(L, lua_upvalueindex(1));
-    lua_insert(L, 1);
-    lua_call(L, lua_gettop(L) - 1, LUA_MULTRET);
-    return lua_gettop(L);
-}
-
 }  // namespace
-
-// tolua++ expects static members to be called with the colon (the class table first); scripts
-// call them with the dot as well. Wraps each named static of the class so that both work.
-void AcceptDotCalls(lua_State* L, const char* typeName, std::initializer_list<const char*> names)
-{
-    luaL_getmetatable(L, typeName);
-    if (!lua_istable(L, -1)) {
-        lua_pop(L, 1);
-        return;
-    }
-    for (const char* name : names) {
-        lua_pushstring(L, name);
-        lua_rawget(L, -2);
-        if (!lua_isfunction(L, -1)) {
-            lua_pop(L, 1);
-            continue;
-        }
-        lua_pushvalue(L, -2);
-        lua_pushcclosure(L, CallOnClass, 2);
-        lua_pushstring(L, name);
-        lua_insert(L, -2);
-        lua_rawset(L, -3);
-    }
-    lua_pop(L, 1);
-}
 
 // Called by the generated module with the global module open, after the class is registered.
 void RegisterMessageGlue(lua_State* L)
@@ -243,7 +203,6 @@ void RegisterMessageGlue(lua_State* L)
     tolua_function(L, "string", String);
     tolua_function(L, "Ptr", Ptr);
     tolua_endmodule(L);
-    AcceptDotCalls(L, kMessageType, {"new", "new_local"});
     tolua_constant(L, "SM_READ", CIArchive::SM_READ);
     tolua_constant(L, "SM_WRITE", CIArchive::SM_WRITE);
 }
