@@ -59,6 +59,7 @@ bool TransferBlock(CIArchive& ar, const char* name, int32_t capacity, F&& routin
             return memory->GetError() == 0;
         }
         CKVQMessage block(capacity);
+        block.SetVersion(ar.GetVersion());  // nested records follow their enclosing record's version
         routine(block);
         block.WriteBlock(ar);
         return ar.GetError() == 0;
@@ -66,6 +67,7 @@ bool TransferBlock(CIArchive& ar, const char* name, int32_t capacity, F&& routin
     CKVQMessage block(0);
     if (!block.ReadBlock(ar, true))
         return false;
+    block.SetVersion(ar.GetVersion());
     routine(block);
     if (block.GetError() != 0)
         ++record_block::damagedRecords;

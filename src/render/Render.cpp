@@ -197,6 +197,7 @@ void IRender::RemoveHandler(const char* name)
 IRender* IRender::Clone() const
 {
     CKVQMessage record(kRecordCapacity);
+    record.SetVersion(kCurrentRecordVersion);  // a copy carries every field a layout would
     const_cast<IRender*>(this)->Serialize(record);  // store mode reads the fields only
     record.setMode(CIArchive::SM_READ);
     IRender* copy = CRenderRegistry::Instance().Create(GetClassName());

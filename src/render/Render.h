@@ -41,6 +41,8 @@ enum BlendModes : int32_t {
 class IRender {
 public:
     static constexpr int32_t kRecordCapacity = 16;
+    // The record version windows write (render-object records inside them follow it).
+    static constexpr uint8_t kCurrentRecordVersion = 2;
 
     IRender();
     IRender(const IRender&) = delete;

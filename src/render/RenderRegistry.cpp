@@ -1,8 +1,13 @@
 #include "render/RenderRegistry.h"
 
 
+#include "render/BridgeMessage.h"
 #include "render/Line.h"
+#include "render/LuaLogic.h"
+#include "render/MiniLogic.h"
 #include "render/Rectangle.h"
+#include "render/TimerLogic.h"
+#include "render/XMLLuaLogic.h"
 
 CRenderRegistry& CRenderRegistry::Instance()
 {
@@ -61,6 +66,11 @@ void RegisterRenderClasses()
     static const Class kClasses[] = {
         {CRenderObject_Rectangle::kClassName, &CRenderObject_Rectangle::Create},
         {CRenderObject_Line::kClassName, &CRenderObject_Line::Create},
+        {CRenderObject_BridgeMessage::kClassName, &CRenderObject_BridgeMessage::Create},
+        {CRenderObject_MiniLogic::kClassName, &CRenderObject_MiniLogic::Create},
+        {CRenderObject_TimerLogic::kClassName, &CRenderObject_TimerLogic::Create},
+        {CRenderObject_LuaLogic::kClassName, &CRenderObject_LuaLogic::Create},
+        {CRenderObject_XMLLuaLogic::kClassName, &CRenderObject_XMLLuaLogic::Create},
     };
     CRenderRegistry& registry = CRenderRegistry::Instance();
     for (const Class& c : kClasses) {

@@ -622,9 +622,9 @@ void CKVQWindow::ProcMessage(const char* text, CKVQMessage* message, CKVQWindow*
         return;
     WindowDispatchDepth depth;
     RenderDispatchScope scope;
-    CKVQMessage empty;
+    std::optional<CKVQMessage> empty;  // made only when the caller sent no message
     if (message == nullptr)
-        message = &empty;
+        message = &empty.emplace();
 
     // Handlers may change the lists while they run: every step re-reads them by index, and an
     // object removed meanwhile stays alive until the dispatch is over.

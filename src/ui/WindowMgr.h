@@ -6,7 +6,15 @@
 // pressed window or the capture window.
 
 #include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
 
+#include "common/Types.h"
+#include "ui/Message.h"
+
+struct lua_State;
 class CKVQDC;
 class CKVQMessage;
 class CKVQWindow;
@@ -19,6 +27,8 @@ public:
     bool Save(const char* path);
     void RevisePosInfo(const char* path);
     CKVQWindow* GetRoot() const;
+    // Makes a window built in memory the root (tests, tools); the old root is deleted as by Load.
+    void SetRoot(CKVQWindow* window);
     // 1 when added to the receivers of name, 0 when already there.
     int32_t BookMessage(const char* name, CKVQWindow* window);
     int32_t UnBookMessage(const char* name, CKVQWindow* window);
@@ -42,6 +52,51 @@ public:
 
     // Drops the root, bookings and input state (tests).
     void Reset();
+
+    // The pressed window's handle (0: none) and the long-click start (kNoLongClick: none).
+    uint32_t GetPressedWindow() const { return pressed_; }
+    uint32_t GetLongClickStart() const { return longClickStart_; }
+    // Bytes of a multibyte character still waiting for the rest of it.
+    const std::string& PendingCharBytes() const { return pendingChars_; }
+
+    static constexpr uint32_t kNoLongClick = 0xFFFFFFFFu;
+    static constexpr int32_t kClickAfterDragMs = 200;   // a drag released sooner ...
+    static constexpr int32_t kClickAfterDragDist2 = 25;  // ... and nearer (squared) is still a click
+    // Character bytes kept while no visible capture window takes them.
+    static constexpr size_t kMaxPendingCharBytes = 64;
+
+private:
+    CKVQWindowMgr();
+    ~CKVQWindowMgr() = delete;
+
+    CKVQMessage& InputMessage();
+    void RootNotice(const char* name, int32_t a, int32_t b, int32_t c);
+    void SendPoint(CKVQWindow* window, const char* name, int32_t x, int32_t y, CKVQWindow* sender = nullptr);
+    CKVQWindow* FrameRoute(const char* name, int32_t x, int32_t y);
+    bool ActiveFrameShown() const;
+    CKVQWindow* HoverUpdate(int32_t x, int32_t y);
+    int32_t DoubleClick(int32_t x, int32_t y, const char* notice, const char* event);
+    int32_t Key(uint32_t virtualKey, bool down);
+    // Converts the pending bytes; returns the UTF-16 units made. Bytes that can never convert are
+    // dropped from the pending bytes; incompleteTail is the count of bytes still waiting.
+    bool OpenConverter();
+    void CloseConverter();
+    std::vector<uint16_t> ConvertPending(size_t& incompleteTail);
+
+    uint32_t root_ = 0;  // by handle: a root deleted by a script simply stops resolving
+    std::string layoutFile_;
+    std::unique_ptr<std::map<std::string, std::vector<uint32_t>>> bookings_;
+
+    uint32_t pressed_ = 0;
+    uint32_t longClickStart_ = 0;
+    KVQPoint lastMove_{};
+    CKVQMessage inputMessage_{CKVQMessage::kEventCapacity};
+    lua_State* messageRefState_ = nullptr;  // the interpreter the message's script reference is for
+
+    std::string pendingChars_;
+    void* converter_ = nullptr;  // iconv_t, null while not open
+    bool converterFailed_ = false;
+    std::string converterCharset_;
 };
 
 // Client coordinates -> layout coordinates with the automatic scale of the core configuration.

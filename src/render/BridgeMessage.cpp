@@ -1,0 +1,236 @@
+#include "render/BridgeMessage.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "io/Archive.h"
+#include "io/EditHook.h"
+#include "io/RecordBlock.h"
+#include "ui/Message.h"
+#include "ui/Window.h"
+#include "ui/WindowMgr.h"
+
+namespace {
+
+constexpr int32_t kEditPlain = 0;
+constexpr int32_t kEditText = 1;
+constexpr int32_t kEditCheck = 2;
+constexpr int32_t kEditChoice = 3;
+constexpr int32_t kEditCommands = 5;
+
+constexpr const char* kOnLoad = "OnLoad";
+constexpr const char* kComponentCommands = "AddMsg|Paste|";
+constexpr const char* kLinkCommands = "Delete|Copy|";
+constexpr const char* kBoolHint = "false|true|";
+constexpr const char* kLinkTypeHint = "Parent|Sibling|Child|Self|global|";
+// A link's smallest stored form: its type, three strings and its flags.
+constexpr int32_t kMinLinkBytes = 4 + 3 * 8 + 4;
+
+using Link = CRenderObject_BridgeMessage::Link;
+
+CKVQMessage& Clipboard()
+{
+    static CKVQMessage clipboard(CKVQMessage::kEventCapacity);
+    return clipboard;
+}
+
+void TransferLink(CIArchive& ar, Link& link)
+{
+    ar.Int32(link.nLinkType, "nLinkType");
+    ar.String(link.WndName, "WndName");
+    ar.String(link.msg, "msg");
+    ar.String(link.transmsg, "transmsg");
+    ar.UInt32(link.flags, "flags");
+}
+
+void OnLoadHandler(IRender* self, const char* name, CKVQWindow* owner, CKVQMessage* message, CKVQWindow* sender)
+{
+    auto* bridge = static_cast<CRenderObject_BridgeMessage*>(self);
+    bridge->Start(owner);
+    bridge->Bridge(name, owner, message, sender);
+}
+
+void LinkHandler(IRender* self, const char* name, CKVQWindow* owner, CKVQMessage* message, CKVQWindow* sender)
+{
+    static_cast<CRenderObject_BridgeMessage*>(self)->Bridge(name, owner, message, sender);
+}
+
+void OnInitializeSet(void* object, const char*, int32_t)
+{
+    if (auto* bridge = static_cast<CRenderObject_BridgeMessage*>(object))
+        bridge->RegisterLinks();
+}
+
+bool NameIs(const CKVQWindow* window, const CKVQString& name)
+{
+    return std::strcmp(window->GetName(), name.c_str()) == 0;
+}
+
+CKVQWindow* ResolveTarget(Link& link, CKVQWindow* window)
+{
+    if (link.target != 0)
+        return CKVQWindow::FromHandle(link.target);
+    CKVQWindow* target = nullptr;
+    switch (link.nLinkType) {
+    case CRenderObject_BridgeMessage::kParent:
+        target = window->GetParent();
+        if (!link.WndName.IsEmpty()) {
+            while (target && !NameIs(target, link.WndName))
+                target = target->GetParent();
+        }
+        break;
+    case CRenderObject_BridgeMessage::kSibling:
+        if (CKVQWindow* parent = window->GetParent())
+            target = parent->GetChild(link.WndName.c_str());
+        break;
+    case CRenderObject_BridgeMessage::kChild:
+        target = window->GetChild(link.WndName.c_str());
+        break;
+    case CRenderObject_BridgeMessage::kSelf:
+        target = window;
+        break;
+    default:
+        break;
+    }
+    if (target)
+        link.target = target->GetWindowHandle();
+    return target;
+}
+
+}  // namespace
+
+CRenderObject_BridgeMessage::CRenderObject_BridgeMessage()
+{
+    RegisterHandler(kOnLoad, &OnLoadHandler);
+}
+
+CKVQEditHook& CRenderObject_BridgeMessage::AttributeTable() const
+{
+    static CKVQEditHook table;
+    return table;
+}
+
+void CRenderObject_BridgeMessage::TransferRecord(CIArchive& ar)
+{
+    std::vector<std::unique_ptr<Link>> loaded;
+    std::vector<std::unique_ptr<Link>>& list = ar.IsLoading() ? loaded : links;
+    auto count = static_cast<int32_t>(list.size());
+    TransferList(ar, "links", count, kMinLinkBytes, [&](int32_t i) {
+        if (ar.IsLoading())
+            list.push_back(std::make_unique<Link>());
+        TransferLink(ar, *list[static_cast<size_t>(i)]);
+        return true;
+    });
+    if (ar.IsLoading())
+        links.swap(loaded);
+}
+
+void CRenderObject_BridgeMessage::Describe(CIEditHook& hook)
+{
+    hook.BeginGroup(this, kClassName, kEditCommands, kComponentCommands, nullptr, nullptr, 0, false);
+    hook.EnterGroup();
+    DescribeBase(hook);
+    // The links live outside the object: one process-wide table cannot address them, so the
+    // runtime table leaves them out (an external editor still sees them).
+    const bool runtimeTable = dynamic_cast<CKVQEditHook*>(&hook) != nullptr;
+    hook.BeginGroup(&links, "links", kEditPlain, "", nullptr, nullptr, 0, runtimeTable);
+    hook.EnterGroup();
+    for (size_t i = 0; i < links.size(); ++i) {
+        Link& link = *links[i];
+        char itemName[32];
+        std::snprintf(itemName, sizeof itemName, "Link%zu", i);
+        hook.BeginGroup(&link, itemName, kEditCommands, kLinkCommands, nullptr, nullptr, 0, false);
+        hook.EnterGroup();
+        hook.Int32(&link.nLinkType, "nLinkType", kEditChoice, kLinkTypeHint, nullptr, nullptr, 0);
+        hook.String(&link.WndName, "WndName", kEditText, "", nullptr, nullptr, 0);
+        hook.Bit(&link.flags, 0, "listenglobal", kEditCheck, kBoolHint, nullptr, nullptr, 0);
+        hook.Bit(&link.flags, 1, "senderself", kEditCheck, kBoolHint, nullptr, nullptr, 0);
+        hook.String(&link.msg, "msg", kEditText, "", nullptr, nullptr, 0);
+        hook.String(&link.transmsg, "transmsg", kEditText, "", nullptr, nullptr, 0);
+        hook.LeaveGroup();
+    }
+    hook.LeaveGroup();
+    hook.BoolAsInt32(&IsInitialize, "IsInitialize", kEditCheck, kBoolHint, &OnInitializeSet, this, 0);
+    hook.LeaveGroup();
+}
+
+bool CRenderObject_BridgeMessage::ExecuteCommand(const char* command, int32_t item)
+{
+    if (!command)
+        return false;
+    CKVQMessage& clipboard = Clipboard();
+    if (item < 0) {
+        if (std::strcmp(command, "AddMsg") == 0) {
+            links.push_back(std::make_unique<Link>());
+            return true;
+        }
+        if (std::strcmp(command, "Paste") == 0) {
+            if (clipboard.GetSize() == 0)
+                return false;
+            clipboard.setMode(CIArchive::SM_READ);
+            auto pasted = std::make_unique<Link>();
+            TransferLink(clipboard, *pasted);
+            if (clipboard.GetError() != 0)
+                return false;
+            links.push_back(std::move(pasted));
+            return true;
+        }
+        return false;
+    }
+    if (static_cast<size_t>(item) >= links.size())
+        return false;
+    if (std::strcmp(command, "Delete") == 0) {
+        links.erase(links.begin() + item);
+        return true;
+    }
+    if (std::strcmp(command, "Copy") == 0) {
+        clipboard.Buffer().Reset();
+        clipboard.setMode(CIArchive::SM_WRITE);
+        TransferLink(clipboard, *links[static_cast<size_t>(item)]);
+        return true;
+    }
+    return false;
+}
+
+void CRenderObject_BridgeMessage::Start(CKVQWindow* window)
+{
+    for (const std::unique_ptr<Link>& link : links) {
+        RegisterHandler(link->msg.c_str(), &LinkHandler);
+        if ((link->flags & kListenGlobal) != 0 && window)
+            CKVQWindowMgr::Instance().BookMessage(link->msg.c_str(), window);
+    }
+    IsInitialize = 1;
+}
+
+void CRenderObject_BridgeMessage::RegisterLinks()
+{
+    for (const std::unique_ptr<Link>& link : links) {
+        if (link->nLinkType == kSelf && link->transmsg == link->msg)
+            continue;
+        RegisterHandler(link->msg.c_str(), &LinkHandler);
+    }
+}
+
+void CRenderObject_BridgeMessage::Bridge(const char* name, CKVQWindow* window, CKVQMessage* message,
+                                         CKVQWindow* sender)
+{
+    if (!name || !window)
+        return;
+    // The receivers' handlers may edit this list: it is re-read by index, and each link's
+    // fields are copied before its message goes out.
+    for (size_t i = 0; i < links.size() && !window->IsDeleted(); ++i) {
+        Link& link = *links[i];
+        if (std::strcmp(link.msg.c_str(), name) != 0)
+            continue;
+        const CKVQString transmsg = link.transmsg;
+        if (link.nLinkType == kGlobal) {
+            CKVQWindowMgr::Instance().ProcessMessage(transmsg.c_str(), message, sender);
+            continue;
+        }
+        CKVQWindow* target = ResolveTarget(link, window);
+        if (!target)
+            continue;
+        CKVQWindow* passedSender = (link.flags & kSenderSelf) != 0 ? window : sender;
+        target->ProcMessage(transmsg.c_str(), message, passedSender);
+    }
+}

@@ -1,0 +1,255 @@
+#include "render/LuaLogic.h"
+
+#include <cstdio>
+#include <cstring>
+
+extern "C" {
+#include <lua.h>
+}
+
+#include "io/Archive.h"
+#include "io/EditHook.h"
+#include "io/RecordBlock.h"
+#include "script/LuaHost.h"
+#include "ui/Message.h"
+#include "ui/Window.h"
+#include "ui/WindowMgr.h"
+
+namespace {
+
+// Editor widget codes.
+constexpr int32_t kEditPlain = 0;
+constexpr int32_t kEditText = 1;
+constexpr int32_t kEditChoice = 3;
+constexpr int32_t kEditCommands = 5;
+constexpr int32_t kEditFile = 7;
+
+constexpr const char* kOnLoad = "OnLoad";
+constexpr const char* kComponentCommands = "AddLuaFunction|Paste|";
+constexpr const char* kEntryCommands = "Delete|Copy|";
+constexpr const char* kBoolHint = "false|true|";
+// The stored form of an entry takes at least two empty strings and a bool.
+constexpr int32_t kMinEntryBytes = 8 + 8 + 4;
+// Entries carry their defining script from this record version on.
+constexpr uint8_t kScriptVersion = 2;
+
+CKVQMessage& Clipboard()
+{
+    static CKVQMessage clipboard(CKVQMessage::kEventCapacity);
+    return clipboard;
+}
+
+void TransferEntry(CIArchive& ar, CRenderObject_LuaLogic::Entry& entry)
+{
+    ar.String(entry.Msg, "Msg");
+    ar.String(entry.LuaFunc, "LuaFunc");
+    bool listen = entry.ListenGlobal != 0;
+    ar.Bool(listen, "ListenGlobal");
+    if (ar.IsLoading())
+        entry.ListenGlobal = listen ? 1 : 0;
+    if (ar.GetVersion() >= kScriptVersion)
+        ar.String(entry.LuaScript, "LuaScript");
+}
+
+void OnLoadHandler(IRender* self, const char* name, CKVQWindow* owner, CKVQMessage* message, CKVQWindow* sender)
+{
+    auto* logic = static_cast<CRenderObject_LuaLogic*>(self);
+    logic->Start(owner);
+    if (owner && owner->IsDeleted())
+        return;
+    logic->Call(name, owner, message, sender);
+}
+
+void EntryHandler(IRender* self, const char* name, CKVQWindow* owner, CKVQMessage* message, CKVQWindow* sender)
+{
+    static_cast<CRenderObject_LuaLogic*>(self)->Call(name, owner, message, sender);
+}
+
+void OnLuaFileChanged(void* object, const char*, int32_t)
+{
+    auto* logic = static_cast<CRenderObject_LuaLogic*>(object);
+    CKVQLuaHost* host = GetCurrentHost();
+    if (logic && host && !logic->strLuaFile.IsEmpty())
+        host->DoFile(logic->strLuaFile.c_str());
+}
+
+// Whether the global name holds a function.
+bool IsFunctionDefined(CKVQLuaHost& host, const char* name)
+{
+    lua_State* L = host.GetState();
+    if (!L || !name)
+        return false;
+    lua_pushstring(L, name);
+    lua_rawget(L, LUA_GLOBALSINDEX);
+    const bool defined = lua_isfunction(L, -1);
+    lua_pop(L, 1);
+    return defined;
+}
+
+}  // namespace
+
+int32_t CallLogicFunction(const char* function, int32_t& functionRef, const char* name, int32_t& nameRef,
+                          CKVQWindow* window, CKVQMessage* message, CKVQWindow* sender)
+{
+    CKVQLuaHost* host = GetCurrentHost();
+    if (!host || !host->GetState())
+        return CKVQLuaHost::kCallError;
+    // Windows come from their own script references; a copy is handed over so that the call
+    // cannot replace the window's reference.
+    int32_t windowRef = window ? window->GetScriptRef() : -1;
+    int32_t senderRef = sender ? sender->GetScriptRef() : -1;
+    // One list serves every call: the host pushes the arguments before the function runs, so a
+    // nested call refilling it cannot disturb an outer one.
+    static LuaArgList args;
+    args.Clear();
+    args.AddObject(window, "CKVQWindow", windowRef > 0 ? &windowRef : nullptr);
+    args.AddString(name, &nameRef);
+    args.AddObject(message, "CKVQMessage");
+    args.AddObject(sender, "CKVQWindow", senderRef > 0 ? &senderRef : nullptr);
+    return host->CallGlobal(function, functionRef, args);
+}
+
+CRenderObject_LuaLogic::CRenderObject_LuaLogic()
+{
+    RegisterHandler(kOnLoad, &OnLoadHandler);
+}
+
+CKVQEditHook& CRenderObject_LuaLogic::AttributeTable() const
+{
+    static CKVQEditHook table;
+    return table;
+}
+
+void CRenderObject_LuaLogic::TransferRecord(CIArchive& ar)
+{
+    std::vector<std::unique_ptr<Entry>> loaded;
+    std::vector<std::unique_ptr<Entry>>& list = ar.IsLoading() ? loaded : entries;
+    auto count = static_cast<int32_t>(list.size());
+    TransferList(ar, "entries", count, kMinEntryBytes, [&](int32_t i) {
+        if (ar.IsLoading())
+            list.push_back(std::make_unique<Entry>());
+        TransferEntry(ar, *list[static_cast<size_t>(i)]);
+        return true;
+    });
+    if (ar.IsLoading())
+        entries.swap(loaded);
+    ar.String(strLuaFile, "strLuaFile");
+}
+
+void CRenderObject_LuaLogic::Describe(CIEditHook& hook)
+{
+    hook.BeginGroup(this, kClassName, kEditCommands, kComponentCommands, nullptr, nullptr, 0, false);
+    hook.EnterGroup();
+    DescribeBase(hook);
+    // The entries live outside the object: one process-wide table cannot address them, so the
+    // runtime table leaves them out (an external editor still sees them).
+    const bool runtimeTable = dynamic_cast<CKVQEditHook*>(&hook) != nullptr;
+    hook.BeginGroup(&entries, "entries", kEditPlain, "", nullptr, nullptr, 0, runtimeTable);
+    hook.EnterGroup();
+    for (size_t i = 0; i < entries.size(); ++i) {
+        Entry& e = *entries[i];
+        char itemName[32];
+        std::snprintf(itemName, sizeof itemName, "Entry%zu", i);
+        hook.BeginGroup(&e, itemName, kEditCommands, kEntryCommands, nullptr, nullptr, 0, false);
+        hook.EnterGroup();
+        hook.String(&e.Msg, "Msg", kEditText, "", nullptr, nullptr, 0);
+        hook.Int32AsBool(&e.ListenGlobal, "ListenGlobal", kEditChoice, kBoolHint, nullptr, nullptr, 0);
+        hook.String(&e.LuaFunc, "LuaFunc", kEditText, "", nullptr, nullptr, 0);
+        hook.Int32(&e.LuaFuncRef, "LuaFuncRef", kEditPlain, "", nullptr, nullptr, 0);
+        hook.String(&e.LuaScript, "LuaScript", kEditText, "", nullptr, nullptr, 0);
+        hook.LeaveGroup();
+    }
+    hook.LeaveGroup();
+    hook.String(&strLuaFile, "strLuaFile", kEditFile, "*.lua", &OnLuaFileChanged, this, 0);
+    hook.LeaveGroup();
+}
+
+bool CRenderObject_LuaLogic::ExecuteCommand(const char* command, int32_t item)
+{
+    if (!command)
+        return false;
+    CKVQMessage& clipboard = Clipboard();
+    if (item < 0) {
+        if (std::strcmp(command, "AddLuaFunction") == 0) {
+            entries.push_back(std::make_unique<Entry>());
+            return true;
+        }
+        if (std::strcmp(command, "Paste") == 0) {
+            if (clipboard.GetSize() == 0)
+                return false;
+            clipboard.setMode(CIArchive::SM_READ);
+            auto pasted = std::make_unique<Entry>();
+            TransferEntry(clipboard, *pasted);
+            if (clipboard.GetError() != 0)
+                return false;
+            entries.push_back(std::move(pasted));
+            return true;
+        }
+        return false;
+    }
+    if (static_cast<size_t>(item) >= entries.size())
+        return false;
+    if (std::strcmp(command, "Delete") == 0) {
+        entries.erase(entries.begin() + item);
+        return true;
+    }
+    if (std::strcmp(command, "Copy") == 0) {
+        clipboard.Buffer().Reset();
+        clipboard.setMode(CIArchive::SM_WRITE);
+        clipboard.SetVersion(kScriptVersion);
+        TransferEntry(clipboard, *entries[static_cast<size_t>(item)]);
+        return true;
+    }
+    return false;
+}
+
+void CRenderObject_LuaLogic::Start(CKVQWindow* window)
+{
+    for (const std::unique_ptr<Entry>& e : entries) {
+        RegisterHandler(e->Msg.c_str(), &EntryHandler);
+        if (e->ListenGlobal != 0 && window)
+            CKVQWindowMgr::Instance().BookMessage(e->Msg.c_str(), window);
+    }
+    CKVQLuaHost* host = GetCurrentHost();
+    if (host && !strLuaFile.IsEmpty())
+        host->DoFile(strLuaFile.c_str());
+}
+
+int32_t CRenderObject_LuaLogic::Call(const char* name, CKVQWindow* window, CKVQMessage* message,
+                                     CKVQWindow* sender)
+{
+    if (!name)
+        return -1;
+    Entry* entry = nullptr;
+    for (const std::unique_ptr<Entry>& e : entries) {
+        if (std::strcmp(e->Msg.c_str(), name) == 0) {
+            entry = e.get();
+            break;
+        }
+    }
+    if (!entry)
+        return -1;
+    CKVQLuaHost* host = GetCurrentHost();
+    if (!host)
+        return CKVQLuaHost::kCallError;
+    if (entry->messageRef == -1)
+        entry->messageRef = host->RefName(name);
+    // The script defines the function: it runs once, when the function does not exist yet.
+    if (entry->LuaFuncRef == -1 && !entry->LuaScript.IsEmpty() && !entry->LuaFunc.IsEmpty()) {
+        entry->LuaFuncRef = host->RefName(entry->LuaFunc.c_str());
+        if (entry->LuaFuncRef == -1 || !IsFunctionDefined(*host, entry->LuaFunc.c_str())) {
+            const char* script = entry->LuaScript.c_str();
+            host->DoBuffer(script, std::strlen(script));
+        }
+    }
+    if (entry->LuaFuncRef == -1)
+        entry->LuaFuncRef = host->RefName(entry->LuaFunc.c_str());
+    // The entry may go while the function runs (a script can edit the list): the call works on
+    // copies of the references, all taken already, and the host reads the function's name only
+    // before the function runs.
+    int32_t functionRef = entry->LuaFuncRef;
+    int32_t messageRef = entry->messageRef;
+    const int32_t result =
+        CallLogicFunction(entry->LuaFunc.c_str(), functionRef, name, messageRef, window, message, sender);
+    return result;
+}
