@@ -104,7 +104,9 @@ int32_t CallLogicFunction(const char* function, int32_t& functionRef, const char
     args.Clear();
     args.AddObject(window, "CKVQWindow", windowRef > 0 ? &windowRef : nullptr);
     args.AddString(name, &nameRef);
-    args.AddObject(message, "CKVQMessage");
+    // Long-lived messages (the shared event messages) carry their own script reference.
+    int32_t messageRef = message ? message->GetScriptRef() : -1;
+    args.AddObject(message, "CKVQMessage", messageRef > 0 ? &messageRef : nullptr);
     args.AddObject(sender, "CKVQWindow", senderRef > 0 ? &senderRef : nullptr);
     return host->CallGlobal(function, functionRef, args);
 }

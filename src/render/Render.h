@@ -129,7 +129,8 @@ public:
 
 private:
     CKVQWindow* owner_ = nullptr;
-    std::map<std::string, std::pair<RenderHandler, void*>> handlers_;
+    // std::less<> finds by const char* without building a string on every message.
+    std::map<std::string, std::pair<RenderHandler, void*>, std::less<>> handlers_;
     std::vector<IRender*> children_;
     bool attached_ = false;
 };

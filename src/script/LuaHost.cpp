@@ -446,37 +446,33 @@ void ResetNotifyReference()
 
 void LuaArgList::AddInteger(int32_t value)
 {
-    Entry entry;
+    Entry& entry = entries_.emplace_back();
     entry.kind = kInteger;
     entry.integer = value;
-    entries_.push_back(entry);
 }
 
 void LuaArgList::AddFloat(float value)
 {
-    Entry entry;
+    Entry& entry = entries_.emplace_back();
     entry.kind = kFloat;
     entry.number = value;
-    entries_.push_back(entry);
 }
 
 void LuaArgList::AddString(const char* text, int32_t* cachedRef)
 {
-    Entry entry;
+    Entry& entry = entries_.emplace_back();
     entry.kind = kString;
     entry.text = text;
     entry.ref = cachedRef;
-    entries_.push_back(entry);
 }
 
 void LuaArgList::AddObject(void* object, const char* typeName, int32_t* cachedRef)
 {
-    Entry entry;
+    Entry& entry = entries_.emplace_back();
     entry.kind = kObject;
     entry.object = object;
     entry.typeName = typeName;
     entry.ref = cachedRef;
-    entries_.push_back(entry);
 }
 
 // ---- host -------------------------------------------------------------------------------------
@@ -791,6 +787,9 @@ CKVQLuaHost& InitScriptHost()
     windows.setIMEState = [](bool open) { CKVQSystemAPI::Instance().SetIMEState(open); };
     SetScriptObjectForgetter(ForgetInCurrentHost);
     ResetNotifyReference();
+    // The message shared by "OnLoad", "OnUnload" and "OnUpdate" reaches scripts on every frame:
+    // it keeps one object reference for the life of the interpreter.
+    windows.sharedMessage.SetScriptRef(L != nullptr ? host.RefObject(&windows.sharedMessage, "CKVQMessage") : -1);
     return host;
 }
 
@@ -801,6 +800,7 @@ void ShutdownScriptHost()
     windows.dropScriptRef = nullptr;
     windows.notify = nullptr;
     windows.setIMEState = nullptr;
+    windows.sharedMessage.SetScriptRef(-1);
     SetScriptObjectForgetter(nullptr);
     ResetNotifyReference();
     if (processHost != nullptr) {
