@@ -7,6 +7,12 @@
 
 namespace {
 
+// The interpreter the notify hook's cached reference was taken in: a reference of an interpreter
+// closed since names nothing in the current one and must not be given back there.
+const lua_State* notifyRefState = nullptr;
+// Counts the hooks named, so that a notification sees whether its hook was replaced meanwhile.
+uint32_t notifyHookGeneration = 0;
+
 // Engine key code -> Windows virtual-key code, for engine codes 0 .. 77; every later code names
 // no key (0).
 constexpr uint8_t kVirtualKeyOfEngineCode[] = {
@@ -101,8 +107,15 @@ const std::string& CKVQSystemAPI::CallSystemAPI(const char* name, const char* ar
 
 void CKVQSystemAPI::HookSystemNotify(const char* name)
 {
+    // Every re-hook gives the cached reference back, so hooking again and again does not fill
+    // the registry.
+    CKVQLuaHost* host = GetCurrentHost();
+    if (notifyRef_ > 0 && host != nullptr && host->GetState() != nullptr && host->GetState() == notifyRefState)
+        host->Unref(notifyRef_);
     notifyHook_ = name != nullptr ? name : "";
     notifyRef_ = -1;
+    notifyRefState = nullptr;
+    ++notifyHookGeneration;
 }
 
 void CKVQSystemAPI::Notify(const char* event, const char* data)
@@ -117,7 +130,20 @@ void CKVQSystemAPI::Notify(const char* event, const char* data)
     args.AddString(data);
     // The hook function may name a new hook while it runs.
     const std::string hook = notifyHook_;
-    host->CallGlobal(hook.c_str(), notifyRef_, args);
+    const int32_t before = notifyRef_;
+    const uint32_t generation = notifyHookGeneration;
+    int32_t ref = notifyRef_;
+    host->CallGlobal(hook.c_str(), ref, args);
+    if (generation != notifyHookGeneration) {
+        // Re-hooked while the hook ran: the reference taken for the old name is not kept.
+        if (ref > 0 && ref != before && host->GetState() != nullptr)
+            host->Unref(ref);
+        return;
+    }
+    if (ref != notifyRef_) {
+        notifyRef_ = ref;
+        notifyRefState = host->GetState();
+    }
 }
 
 int32_t CKVQSystemAPI::WindowsKeyTranslation(uint32_t virtualKey)

@@ -18,3 +18,22 @@ ScriptObjectForgetter SetScriptObjectForgetter(ScriptObjectForgetter forgetter)
     currentForgetter = forgetter;
     return previous;
 }
+
+namespace {
+
+ScriptRefReleaser currentReleaser = nullptr;
+
+}  // namespace
+
+void KVQReleaseScriptRef(int ref, void* object)
+{
+    if (ref != -1 && object != nullptr && currentReleaser != nullptr)
+        currentReleaser(ref, object);
+}
+
+ScriptRefReleaser SetScriptRefReleaser(ScriptRefReleaser releaser)
+{
+    ScriptRefReleaser previous = currentReleaser;
+    currentReleaser = releaser;
+    return previous;
+}

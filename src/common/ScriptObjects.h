@@ -11,3 +11,14 @@ using ScriptObjectForgetter = void (*)(void* object, const char* className);
 void KVQForgetScriptObject(void* object, const char* className = nullptr);
 // Connects the script host's handler (null disconnects). Returns the previous one.
 ScriptObjectForgetter SetScriptObjectForgetter(ScriptObjectForgetter forgetter);
+
+// Engine objects other than windows (messages) may hold a registry reference to their script
+// object. When one is destroyed, the script host is handed the reference, and gives it back
+// when it still names that object (a reference taken in an interpreter closed since is left
+// alone).
+using ScriptRefReleaser = void (*)(int ref, void* object);
+
+// Hands ref back to the connected script host; nothing for -1 or when no host is connected.
+void KVQReleaseScriptRef(int ref, void* object);
+// Connects the script host's handler (null disconnects). Returns the previous one.
+ScriptRefReleaser SetScriptRefReleaser(ScriptRefReleaser releaser);

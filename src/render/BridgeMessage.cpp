@@ -6,6 +6,7 @@
 #include "io/Archive.h"
 #include "io/EditHook.h"
 #include "io/RecordBlock.h"
+#include "render/LuaLogic.h"
 #include "ui/Message.h"
 #include "ui/Window.h"
 #include "ui/WindowMgr.h"
@@ -190,6 +191,21 @@ bool CRenderObject_BridgeMessage::ExecuteCommand(const char* command, int32_t it
         return true;
     }
     return false;
+}
+
+bool CRenderObject_BridgeMessage::ExecuteCommand(const char* groupPath, const char* command)
+{
+    if (!command)
+        return false;
+    if (std::strcmp(command, "AddMsg") == 0)
+        return ExecuteCommand(command, -1);
+    const char* inside = ComponentGroupPath(groupPath, kClassName);
+    if (!inside)
+        return false;
+    const int32_t item = GroupPathItem(inside, "Link");
+    if (item >= 0 && std::strcmp(command, "Paste") != 0)
+        return ExecuteCommand(command, item);
+    return ExecuteCommand(command, -1);
 }
 
 void CRenderObject_BridgeMessage::Start(CKVQWindow* window)

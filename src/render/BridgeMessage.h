@@ -51,6 +51,8 @@ public:
     // Editor commands: "AddMsg" and "Paste" on the component (item -1); "Delete" and "Copy" on
     // link number item.
     bool ExecuteCommand(const char* command, int32_t item = -1);
+    // The same commands addressed by group path: the link number comes from its "LinkN" group.
+    bool ExecuteCommand(const char* groupPath, const char* command) override;
 
     // Handlers for every link's message and bookings for window (the load start-up).
     void Start(CKVQWindow* window);

@@ -111,6 +111,56 @@ int32_t CallLogicFunction(const char* function, int32_t& functionRef, const char
     return host->CallGlobal(function, functionRef, args);
 }
 
+const char* ComponentGroupPath(const char* groupPath, const char* className)
+{
+    if (!groupPath || !className || !*className)
+        return nullptr;
+    const size_t nameLength = std::strlen(className);
+    // A segment equal to the class name, followed by at least one more segment.
+    auto classSegmentAt = [&](const char* at) {
+        return std::strncmp(at, className, nameLength) == 0 && at[nameLength] == ':';
+    };
+    for (const char* at = groupPath; at; ) {
+        if (classSegmentAt(at)) {
+            const char* rest = at + nameLength + 1;
+            // The object's own group below the window's group of the same name.
+            if (std::strcmp(rest, className) == 0)
+                return rest + nameLength;
+            if (classSegmentAt(rest))
+                return rest + nameLength + 1;
+            return rest;
+        }
+        const char* colon = std::strchr(at, ':');
+        at = colon ? colon + 1 : nullptr;
+    }
+    return nullptr;
+}
+
+int32_t GroupPathItem(const char* path, const char* prefix)
+{
+    if (!path || !prefix)
+        return -1;
+    // More digits than this cannot name an item of a bounded list.
+    constexpr size_t kMaxDigits = 9;
+    const size_t prefixLength = std::strlen(prefix);
+    int32_t found = -1;
+    for (const char* at = path; at; ) {
+        const char* colon = std::strchr(at, ':');
+        const size_t length = colon ? static_cast<size_t>(colon - at) : std::strlen(at);
+        if (length > prefixLength && length - prefixLength <= kMaxDigits &&
+            std::strncmp(at, prefix, prefixLength) == 0) {
+            int32_t value = 0;
+            size_t i = prefixLength;
+            for (; i < length && at[i] >= '0' && at[i] <= '9'; ++i)
+                value = value * 10 + (at[i] - '0');
+            if (i == length)
+                found = value;
+        }
+        at = colon ? colon + 1 : nullptr;
+    }
+    return found;
+}
+
 CRenderObject_LuaLogic::CRenderObject_LuaLogic()
 {
     RegisterHandler(kOnLoad, &OnLoadHandler);
@@ -203,6 +253,23 @@ bool CRenderObject_LuaLogic::ExecuteCommand(const char* command, int32_t item)
         return true;
     }
     return false;
+}
+
+bool CRenderObject_LuaLogic::ExecuteCommand(const char* groupPath, const char* command)
+{
+    if (!command)
+        return false;
+    if (std::strcmp(command, "AddLuaFunction") == 0)
+        return ExecuteCommand(command, -1);
+    // Copy, Paste and Delete are the window's commands for the object unless the path reaches
+    // into the component's own groups.
+    const char* inside = ComponentGroupPath(groupPath, kClassName);
+    if (!inside)
+        return false;
+    const int32_t item = GroupPathItem(inside, "Entry");
+    if (item >= 0 && std::strcmp(command, "Paste") != 0)
+        return ExecuteCommand(command, item);
+    return ExecuteCommand(command, -1);
 }
 
 void CRenderObject_LuaLogic::Start(CKVQWindow* window)

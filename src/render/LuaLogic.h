@@ -18,6 +18,15 @@ class CKVQMessage;
 int32_t CallLogicFunction(const char* function, int32_t& functionRef, const char* name, int32_t& nameRef,
                           CKVQWindow* window, CKVQMessage* message, CKVQWindow* sender);
 
+// Editor group paths name the groups from the window down ("CKVQWindow:RenderLst:LuaLogic:
+// LuaLogic:entries:Entry2"); the window's group for an object and the object's own group both carry
+// the class name. Returns the part below the component's own group ("entries:Entry2", "" for the
+// component group itself), or null when the path does not reach into the component.
+const char* ComponentGroupPath(const char* groupPath, const char* className);
+// The number of the last segment of path spelled prefix and decimal digits ("Entry2" gives 2 for
+// "Entry"); -1 when there is none.
+int32_t GroupPathItem(const char* path, const char* prefix);
+
 class CRenderObject_LuaLogic : public IRender {
 public:
     static constexpr const char* kClassName = "LuaLogic";
@@ -45,6 +54,8 @@ public:
     // Editor commands: "AddLuaFunction" and "Paste" on the component (item -1); "Delete" and
     // "Copy" on entry number item. False when the command did nothing.
     bool ExecuteCommand(const char* command, int32_t item = -1);
+    // The same commands addressed by group path: the entry number comes from its "EntryN" group.
+    bool ExecuteCommand(const char* groupPath, const char* command) override;
 
     // Start-up: handlers for every entry's message, bookings, the Lua file.
     void Start(CKVQWindow* window);

@@ -9,6 +9,7 @@
 #include "io/Archive.h"
 #include "io/EditHook.h"
 #include "io/RecordBlock.h"
+#include "render/LuaLogic.h"
 #include "ui/Message.h"
 #include "ui/Window.h"
 #include "ui/WindowMgr.h"
@@ -335,6 +336,20 @@ bool CRenderObject_MiniLogic::ExecuteCommand(const char* command, int32_t logic,
         return true;
     }
     return false;
+}
+
+bool CRenderObject_MiniLogic::ExecuteCommand(const char* groupPath, const char* command)
+{
+    if (!command)
+        return false;
+    if (std::strcmp(command, "AddLogic") == 0)
+        return ExecuteCommand(command, -1, -1);
+    const char* inside = ComponentGroupPath(groupPath, kClassName);
+    if (!inside)
+        return false;
+    const int32_t logic = GroupPathItem(inside, "Logic");
+    const int32_t variable = logic >= 0 ? GroupPathItem(inside, "Variable") : -1;
+    return ExecuteCommand(command, logic, variable);
 }
 
 void CRenderObject_MiniLogic::Start(CKVQWindow* window, bool book)

@@ -72,6 +72,9 @@ public:
     // (variable -1): "Delete", "Copy", "ReplaceByPaste", "Run", and the "varLst" group's
     // "AddVariable" and "Paste". On a variable: "Delete", "Copy". False when nothing was done.
     bool ExecuteCommand(const char* command, int32_t logic = -1, int32_t variable = -1);
+    // The same commands addressed by group path: the numbers come from the "LogicN" and
+    // "VariableN" groups.
+    bool ExecuteCommand(const char* groupPath, const char* command) override;
 
     // Handlers for every logic's message; bookings for window when it is given.
     void Start(CKVQWindow* window, bool book);

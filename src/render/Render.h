@@ -62,6 +62,15 @@ public:
     virtual CKVQEditHook& AttributeTable() const = 0;
     // sizeof the concrete class (the extent of the object for the attribute table).
     virtual size_t ObjectSize() const = 0;
+    // An editor command on one of the object's own groups (groupPath names the groups from the
+    // window down, ':' between them). False when the object does not handle it, so the window's
+    // own commands for the object apply.
+    virtual bool ExecuteCommand(const char* groupPath, const char* command)
+    {
+        (void)groupPath;
+        (void)command;
+        return false;
+    }
 
     // The whole record inside the object's block: the base record, then TransferRecord.
     void Serialize(CIArchive& ar);

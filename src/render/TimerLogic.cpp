@@ -84,6 +84,9 @@ void CRenderObject_TimerLogic::Start(CKVQWindow* window)
     if (!IsEnabled() || TriggerMsg.IsEmpty())
         return;
     if (std::strcmp(TriggerMsg.c_str(), kOnLoad) == 0) {
+        // A timer started by the load can still be cancelled.
+        if (!CancelMsg.IsEmpty())
+            RegisterHandler(CancelMsg.c_str(), &TriggerHandler);
         StartTimer(window);
         return;
     }

@@ -39,6 +39,12 @@ public:
 
     // Editor commands "ParseXML" and "ExecuteLua" (for the component's window).
     bool ExecuteCommand(const char* command);
+    // The same commands from the editor; both concern the whole component, whatever its group.
+    bool ExecuteCommand(const char* groupPath, const char* command) override
+    {
+        (void)groupPath;
+        return ExecuteCommand(command);
+    }
 
     // Runs strLuaFile and refreshes the function references of the table.
     void ExecuteLua();

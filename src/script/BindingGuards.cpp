@@ -275,6 +275,18 @@ int GuardedInherit(lua_State* L)
     return CallWrapped(L, 0);
 }
 
+// tolua.setpeer(object, table) hands its last value to lua_setfenv, which takes anything but a
+// table (or nil, for "no peer") as one: only a full userdata and a table or nil get through.
+int GuardedSetPeer(lua_State* L)
+{
+    lua_settop(L, 2);
+    if (lua_type(L, 1) != LUA_TUSERDATA)
+        return luaL_error(L, "tolua.setpeer: argument #1 is '%s'; 'userdata' expected", luaL_typename(L, 1));
+    if (!lua_istable(L, 2) && !lua_isnil(L, 2))
+        return luaL_error(L, "tolua.setpeer: argument #2 is '%s'; 'table' expected", luaL_typename(L, 2));
+    return CallWrapped(L, 0);
+}
+
 // ---- installing them -----------------------------------------------------------------------------
 
 // Replaces the function at key of the table at index t (absolute) with guard closed over it and
@@ -409,6 +421,7 @@ void GuardToluaLibrary(lua_State* L, int classes)
     Wrap(L, library, "cast", GuardedCast, 1);
     Wrap(L, library, "takeownership", RefusedTakeOwnership, 0);
     Wrap(L, library, "inherit", GuardedInherit, 0);
+    Wrap(L, library, "setpeer", GuardedSetPeer, 0);
     lua_pop(L, 1);
 }
 

@@ -433,6 +433,20 @@ void DropWindowRef(CKVQWindow* window)
     ForgetObjectOfClass(host, window, kWindowClass);
 }
 
+// A message's reference is given back only when it still holds that message (see DropWindowRef).
+void ReleaseObjectRef(int ref, void* object)
+{
+    CKVQLuaHost* host = currentHost;
+    lua_State* L = host != nullptr ? host->GetState() : nullptr;
+    if (L == nullptr || ref <= 0)
+        return;
+    lua_rawgeti(L, LUA_REGISTRYINDEX, ref);
+    void* held = lua_type(L, -1) == LUA_TUSERDATA ? *static_cast<void**>(lua_touserdata(L, -1)) : nullptr;
+    lua_pop(L, 1);
+    if (held == object)
+        host->Unref(ref);
+}
+
 void ResetNotifyReference()
 {
     CKVQSystemAPI& api = CKVQSystemAPI::Instance();
@@ -786,6 +800,7 @@ CKVQLuaHost& InitScriptHost()
     };
     windows.setIMEState = [](bool open) { CKVQSystemAPI::Instance().SetIMEState(open); };
     SetScriptObjectForgetter(ForgetInCurrentHost);
+    SetScriptRefReleaser(ReleaseObjectRef);
     ResetNotifyReference();
     // The message shared by "OnLoad", "OnUnload" and "OnUpdate" reaches scripts on every frame:
     // it keeps one object reference for the life of the interpreter.
@@ -802,6 +817,7 @@ void ShutdownScriptHost()
     windows.setIMEState = nullptr;
     windows.sharedMessage.SetScriptRef(-1);
     SetScriptObjectForgetter(nullptr);
+    SetScriptRefReleaser(nullptr);
     ResetNotifyReference();
     if (processHost != nullptr) {
         processHost->Close();

@@ -11,7 +11,14 @@ CKVQMessage::CKVQMessage(int32_t capacityHint) : buffer_(capacityHint)
 
 CKVQMessage::~CKVQMessage()
 {
+    // The registry reference goes back to the host, scripts that still hold the message get
+    // errors, and pointer tokens written for it stop resolving (a new object at this address
+    // must not be reached through them).
+    if (scriptRef_ != -1)
+        KVQReleaseScriptRef(scriptRef_, this);
+    scriptRef_ = -1;
     KVQForgetScriptObject(this, "CKVQMessage");
+    KVQForgetPointer(this);
 }
 
 CKVQMessage::CKVQMessage(const char* text) : buffer_(kEventCapacity)

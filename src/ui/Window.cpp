@@ -457,9 +457,25 @@ int32_t CKVQWindow::GetDepth() const
     return depth;
 }
 
+// Whether window, or a window above it, is inside Delete. Nothing may join such a subtree: the
+// deletion walks it until it is empty, and a delete handler that kept adding children would
+// keep it from ever finishing.
+static bool InsideDeletion(const CKVQWindow* window)
+{
+    if (deleting.empty())
+        return false;
+    for (const CKVQWindow* w = window; w != nullptr; w = w->GetParent()) {
+        if (std::find(deleting.begin(), deleting.end(), w) != deleting.end())
+            return true;
+    }
+    return false;
+}
+
 void CKVQWindow::AppendChild(CKVQWindow* child)
 {
     if (child == nullptr || child == this || child->parent_ != nullptr || IsDeleted() || child->IsDeleted())
+        return;
+    if (InsideDeletion(this) || InsideDeletion(child))
         return;
     // A window cannot become a child inside its own subtree.
     for (const CKVQWindow* ancestor = parent_; ancestor != nullptr; ancestor = ancestor->parent_) {

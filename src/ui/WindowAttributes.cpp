@@ -355,6 +355,15 @@ uintptr_t CKVQWindow::GetAddress(int32_t index)
 
 bool CKVQWindow::ExecuteCommand(const char* group, const char* command, IRender* object, int32_t state)
 {
+    // The object's own groups (a component's entries, say) come first; what it declines is one
+    // of the window's commands for the object.
+    auto OfferToObject = [this](IRender& target, const char* path, const char* text) {
+        if (!target.ExecuteCommand(path, text))
+            return false;
+        if (!IsDeleted())
+            Invalidate();
+        return true;
+    };
     if (!command || IsDeleted())
         return false;
     const std::string cmd = command;
@@ -371,6 +380,8 @@ bool CKVQWindow::ExecuteCommand(const char* group, const char* command, IRender*
         auto at = std::find(list.begin(), list.end(), object);
         if (at == list.end())
             return false;
+        if (OfferToObject(*object, group, command))
+            return true;
         if (cmd == "Delete") {
             list.erase(at);
             DisposeFromWindow(*this, object);
@@ -389,6 +400,8 @@ bool CKVQWindow::ExecuteCommand(const char* group, const char* command, IRender*
         auto at = std::find(renderLst_.begin(), renderLst_.end(), object);
         if (at == renderLst_.end())
             return false;
+        if (OfferToObject(*object, group, command))
+            return true;
         if (cmd == "DeleteRender") {
             DelRender(object);
             return true;

@@ -22,6 +22,7 @@ CKVQWindowDic::~CKVQWindowDic()
 {
     DropTemplates();
     KVQForgetScriptObject(this, "CKVQWindowDic");
+    KVQForgetPointer(this);
 }
 
 void CKVQWindowDic::DropTemplates()

@@ -631,7 +631,8 @@ int32_t CKVQWindowMgr::OnSysChar(uint32_t byte)
     const std::vector<uint16_t> units = ConvertPending(incompleteTail);
     CKVQWindow* capture = CKVQWindow::FromHandle(WindowModule::Get().capture);
     if (capture != nullptr && capture->IsVisible() && !units.empty()) {
-        pendingChars_.clear();
+        // An unfinished character (a lead byte waiting for its trail) stays for the next byte.
+        pendingChars_.erase(0, pendingChars_.size() - incompleteTail);
         uint32_t unit = units.front();
         CKVQMessage& message = InputMessage();
         message.UInt32(unit);

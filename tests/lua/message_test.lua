@@ -98,4 +98,30 @@ do
     assert(m:int("ignored") == 0, "read mode ignores even a bad argument")
 end
 
+-- A pointer token written for a message that has been destroyed since resolves to nothing, even
+-- when the message died with its window rather than by the collector.
+do
+    local w = CKVQWindow.new()
+    w:SetExtraData("k", CKVQMessage:new_local())
+    local h = CKVQMessage:new_local()
+    assert(h:Ptr("CKVQMessage", w:GetExtraData("k")) ~= nil)
+    w:Delete()
+    ReleaseDeletedWindows()
+    h:setMode(SM_READ)
+    assert(h:Ptr("CKVQMessage") == nil, "the token of a destroyed message")
+end
+
+-- Numbers beyond any integer are converted by the script rules, never by an undefined cast.
+do
+    local m = CKVQMessage:new_local()
+    for _, v in ipairs({ 0 / 0, 1e300, -1e300, 1 / 0, -1 }) do
+        m:setData(v)
+        m:setMode(v)
+    end
+    m:setData(1e300)
+    assert(m:getData() == 2147483647)
+    m:setData(0 / 0)
+    assert(m:getData() == 0)
+end
+
 print("message_test: ok")

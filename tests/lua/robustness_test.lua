@@ -32,7 +32,20 @@ end
 
 -- A text that names no file: members that load or save by path find nothing and create nothing.
 local TEXT = "no_such_dir/robustness_junk"
-local JUNK = { n = 4, nil, 3, TEXT, {} }
+-- Emptied engine objects: tolua++ hands them over as null, which no member may bind a reference
+-- to. An array deleted by the script, and the extra-data message of a released window.
+local EMPTIED_ARRAY = WndArray:new()
+EMPTIED_ARRAY:delete()
+local EMPTIED_MESSAGE
+do
+    local owner = CKVQWindow.new()
+    owner:SetExtraData("k", CKVQMessage:new_local())
+    EMPTIED_MESSAGE = owner:GetExtraData("k")
+    owner:Delete()
+    ReleaseDeletedWindows()
+    assert(not pcall(EMPTIED_MESSAGE.getMode, EMPTIED_MESSAGE), "the message is emptied")
+end
+local JUNK = { n = 6, nil, 3, TEXT, {}, EMPTIED_ARRAY, EMPTIED_MESSAGE }
 -- Handlers and hooks that the walk books by those names: a missing one would be a failed call
 -- of the engine's.
 _G[TEXT] = function() end
@@ -108,7 +121,7 @@ local function walk_class_function(name, class, key, f, with_self)
     if key == "new" then
         after = function(ok, result) if ok then dispose(result) end end
     end
-    walk(f, { n = 5, nil, 3, TEXT, {}, class }, after)
+    walk(f, { n = 7, nil, 3, TEXT, {}, EMPTIED_ARRAY, EMPTIED_MESSAGE, class }, after)
     if with_self then
         local object, owned = fresh(name, class)
         if object then

@@ -71,7 +71,13 @@ do
     root:GetFrame(nil)
     child:GetPos(nil)
     expect_error(function() root:GetFrame(p) end, "KVQRect")
-    expect_error(function() child:SetPos(nil) end, "SetPos")
+    local before = KVQPoint:new_local()
+    child:GetPos(before)
+    child:SetPos(nil)
+    local after = KVQPoint:new_local()
+    child:GetPos(after)
+    assert(after.x == before.x and after.y == before.y, "a nil position is ignored")
+    expect_error(function() child:SetPos(root) end, "SetPos")
     root:Delete()
 end
 
@@ -186,6 +192,147 @@ do
     expect_error(function() w:SetWidth("wide") end, "number")
     expect_error(function() w:AddChild({}) end, "CKVQWindow")
     assert(KVQDoFile(nil) == false and KVQDoFile("no_such_file.lua") == false)
+    w:Delete()
+end
+
+-- A delete hook that keeps adding children to the window being deleted cannot keep the deletion
+-- going: nothing joins a window (or a subtree) while it is being deleted.
+do
+    local p = CKVQWindow.new()
+    p:AddChild(CKVQWindow.new())
+    local calls, refused = 0, {}
+    function GrowOnDelete()
+        calls = calls + 1
+        if calls > 50 then KVQAPI_HookSystemNotify("") return end
+        local extra = CKVQWindow.new()
+        refused[#refused + 1] = extra
+        p:AddChild(extra)
+        p:GetFirstChild() -- also into the subtree of a window being deleted
+    end
+    KVQAPI_HookSystemNotify("GrowOnDelete")
+    p:Delete()
+    KVQAPI_HookSystemNotify("")
+    assert(calls == 2, "one notification for p and one for its child, got " .. calls)
+    assert(p:IsDeleted())
+    for _, extra in ipairs(refused) do
+        assert(extra:GetParent() == nil, "refused while its parent was being deleted")
+        extra:Delete()
+    end
+
+    -- Into a child of the window being deleted, or a window being deleted as the child.
+    local top, inner = CKVQWindow.new(), CKVQWindow.new()
+    top:AddChild(inner)
+    local loose = CKVQWindow.new()
+    function AddUnderDeletion()
+        if inner:IsDeleted() then return end
+        inner:AddChild(CKVQWindow.new())
+        loose:AddChild(top)
+    end
+    KVQAPI_HookSystemNotify("AddUnderDeletion")
+    top:Delete()
+    KVQAPI_HookSystemNotify("")
+    assert(loose:GetChildCount() == 0)
+    loose:Delete()
+    ReleaseDeletedWindows()
+end
+
+-- An array entry whose window was released reads as nil, never as the window that took over the
+-- released one's memory.
+do
+    local list = WndArray:new_local()
+    local a = CKVQWindow.new()
+    list:push(a)
+    list:push(nil)
+    a:Delete()
+    ReleaseDeletedWindows()
+    local b = CKVQWindow.new()
+    assert(list:get(0) == nil, "a released window is not its successor")
+    assert(list:get(1) == nil and list:get(2) == nil)
+    list:set(1, b)
+    list:erase(0, true)
+    assert(list:size() == 1 and list:get(0) == b, "entries keep their windows through erase")
+    list:zero_size()
+    list:push(b)
+    assert(list:get(0) == b)
+    b:Delete()
+    ReleaseDeletedWindows()
+    assert(list:get(0) == nil)
+
+    -- Entries the engine fills in are checked the same way.
+    local parent = CKVQWindow.new()
+    local w = {}
+    for i = 1, 3 do
+        w[i] = CKVQWindow.new()
+        parent:AddChild(w[i])
+        local at = KVQPoint:new_local()
+        at.x, at.y = i * 10, 0
+        w[i]:SetPos(at)
+    end
+    local close = WndArray:new_local()
+    w[1]:GetCloseSiblings("", 100, close)
+    assert(close:size() == 2 and close:get(0) == w[2] and close:get(1) == w[3])
+    w[2]:Delete()
+    ReleaseDeletedWindows()
+    local successor = CKVQWindow.new()
+    assert(close:get(0) == nil and close:get(1) == w[3])
+    successor:Delete()
+    parent:Delete()
+    ReleaseDeletedWindows()
+end
+
+-- Emptied objects handed as arguments: the member does nothing.
+do
+    local parent, w, sibling = CKVQWindow.new(), CKVQWindow.new(), CKVQWindow.new()
+    parent:AddChild(w)
+    parent:AddChild(sibling)
+    local gone = WndArray:new()
+    gone:delete()
+    w:GetCloseSiblings("", 1000, gone)
+    w:LoadChildsFromFile("no_such_file", gone)
+
+    local owner = CKVQWindow.new()
+    owner:SetExtraData("k", CKVQMessage:new_local())
+    local emptied = owner:GetExtraData("k")
+    owner:Delete()
+    ReleaseDeletedWindows()
+    w:SetExtraData("x", emptied)
+    assert(w:GetExtraData("x") == nil)
+    parent:Delete()
+end
+
+-- Numbers no integer holds (NaN, huge, negative for unsigned) are converted by the script rules.
+do
+    local w = CKVQWindow.new()
+    for _, v in ipairs({ 0 / 0, 1e300, -1e300, 1 / 0, -1, 4294967296.5 }) do
+        w:SetHeight(v)
+        w:SetWidth(v)
+        w:SetBit(v)
+        w:DelBit(v)
+        w:IsBitSet(v)
+        w:SetExtX(v)
+        w:SetExtY(v)
+        w:SetExtW(v)
+        w:SetExtH(v)
+        w:SetState(v, v)
+        w:SetSideAligned(v, v)
+        w:SetAligned(v, v)
+        w:SetClipOffset(v, v, v, v)
+        w:HideChildren(v)
+        w:SetSelected(v)
+        w:GetAttribute(v)
+        w:GetAddress(v)
+        w:GetChildByIndex(v)
+        w:HitTest(v, v)
+        w:HitTest0(v, v)
+        w:SetMask(v, v, v, v)
+        w:SetAddData(v)
+        assert(CKVQWindow.FromHandle(v) == nil)
+        WndArray:new_local():get(v)
+    end
+    w:SetAddData(-1)
+    assert(w:GetAddData() == 4294967295)
+    w:SetAddData(0 / 0)
+    assert(w:GetAddData() == 0)
     w:Delete()
 end
 

@@ -145,6 +145,40 @@ void RoundTrip(T& from, T& to, uint8_t version = 2)
     EXPECT_EQ(record.Buffer().Tell(), record.GetSize());
 }
 
+// A stored record written out by hand: little-endian numbers; a string is its length with the
+// terminating zero, that length again, then the bytes and the zero.
+class ExpectedBytes {
+public:
+    ExpectedBytes& I32(int32_t v) { return U32(static_cast<uint32_t>(v)); }
+    ExpectedBytes& U32(uint32_t v)
+    {
+        for (int shift = 0; shift < 32; shift += 8)
+            bytes_.push_back(static_cast<uint8_t>(v >> shift));
+        return *this;
+    }
+    ExpectedBytes& Str(const std::string& text)
+    {
+        const auto n = static_cast<int32_t>(text.size() + 1);
+        I32(n).I32(n);
+        bytes_.insert(bytes_.end(), text.begin(), text.end());
+        bytes_.push_back(0);
+        return *this;
+    }
+    const std::vector<uint8_t>& Get() const { return bytes_; }
+
+private:
+    std::vector<uint8_t> bytes_;
+};
+
+std::vector<uint8_t> StoredRecord(IRender& object, uint8_t version = 2)
+{
+    CKVQMessage record;
+    record.SetVersion(version);
+    object.TransferRecord(record);
+    EXPECT_EQ(record.GetError(), 0);
+    return std::vector<uint8_t>(record.GetBuffer(), record.GetBuffer() + record.GetSize());
+}
+
 class Logic : public ::testing::Test {
 protected:
     void SetUp() override
@@ -673,6 +707,156 @@ TEST_F(Logic, TimerLogicRecordAndEditorTiming)
     EXPECT_TRUE(to.SetAttribute(to.GetAttributeNameRef("TimerLogic:Interval"), "300"));
     EXPECT_TRUE(to.HasHandler("OnShow"));
     EXPECT_TRUE(to.HasHandler("OnHide"));
+}
+
+TEST_F(Logic, TimerLogicStartedAtLoadStopsOnCancel)
+{
+    CKVQWindow* w = Make("w");
+    auto* timer = Attach<CRenderObject_TimerLogic>(w);
+    timer->TriggerMsg = "OnLoad";
+    timer->CancelMsg = "OnRClickUp";
+    timer->TransMsg = "OnTick";
+    timer->Count = 3;
+    w->OnLoad();
+    const uint32_t id = timer->timerId;
+    ASSERT_NE(id, 0u);
+    EXPECT_EQ(CKVQTimerSystem::Instance().GetTimerLeftCount(id), 3u);
+    w->ProcMessage("OnRClickUp", nullptr, nullptr);
+    EXPECT_EQ(timer->timerId, 0u);
+    EXPECT_EQ(CKVQTimerSystem::Instance().GetTimerLeftCount(id), 0u);
+}
+
+// ---- stored byte layouts ----
+
+TEST_F(Logic, TimerLogicRecordLayout)
+{
+    CRenderObject_TimerLogic timer;
+    timer.Delay = 0x80000001u;
+    timer.Interval = 250;
+    timer.Count = -1;
+    timer.TransMsg = "OnTick";
+    timer.TriggerMsg = "OnShow";
+    timer.CancelMsg = "OnHide";
+    ExpectedBytes expected;
+    expected.U32(0x80000001u).I32(250).I32(-1).Str("OnTick").Str("OnShow").Str("OnHide");
+    EXPECT_EQ(StoredRecord(timer), expected.Get());
+}
+
+TEST_F(Logic, LuaLogicRecordLayoutByVersion)
+{
+    CRenderObject_LuaLogic logic;
+    AddEntry(logic, "OnShow", "Shown").ListenGlobal = 1;
+    logic.entries.back()->LuaScript = "function Shown() end";
+    AddEntry(logic, "OnHide", "Hidden");
+    logic.strLuaFile = "ui.lua";
+    ExpectedBytes v2;
+    v2.I32(2).Str("OnShow").Str("Shown").I32(1).Str("function Shown() end");
+    v2.Str("OnHide").Str("Hidden").I32(0).Str("");
+    v2.Str("ui.lua");
+    EXPECT_EQ(StoredRecord(logic, 2), v2.Get());
+    // Older records carry no script.
+    ExpectedBytes v1;
+    v1.I32(2).Str("OnShow").Str("Shown").I32(1).Str("OnHide").Str("Hidden").I32(0).Str("ui.lua");
+    EXPECT_EQ(StoredRecord(logic, 1), v1.Get());
+}
+
+TEST_F(Logic, XmlLuaLogicRecordLayout)
+{
+    CRenderObject_XMLLuaLogic logic;
+    logic.strLuaFile = "game.lua";
+    logic.strXMLFile = "game.xml";
+    ExpectedBytes expected;
+    expected.Str("game.lua").Str("game.xml");
+    EXPECT_EQ(StoredRecord(logic), expected.Get());
+}
+
+TEST_F(Logic, MiniLogicRecordLayout)
+{
+    CRenderObject_MiniLogic mini;
+    CRenderObject_MiniLogic::Variable& v = AddVariable(mini, "OnShow");
+    v.KVQWindowName = "child";
+    v.RenderName = "pic";
+    v.AttributeName = "Alpha";
+    v.value = "128";
+    v.nObjectID = 2;
+    v.nValueType = 3;
+    v.nParamIndex = 5;
+    mini.logics.back()->ListenGlobal = 1;
+    ExpectedBytes expected;
+    expected.I32(1).Str("OnShow");
+    expected.I32(1).Str("child").Str("pic").Str("Alpha").Str("128").I32(2).I32(3).I32(5);
+    expected.I32(1);  // ListenGlobal
+    EXPECT_EQ(StoredRecord(mini), expected.Get());
+}
+
+TEST_F(Logic, BridgeMessageRecordLayout)
+{
+    CRenderObject_BridgeMessage bridge;
+    bridge.ExecuteCommand("AddMsg");
+    CRenderObject_BridgeMessage::Link& link = *bridge.links.back();
+    link.nLinkType = 3;
+    link.WndName = "panel";
+    link.msg = "OnLClickUp";
+    link.transmsg = "OnOpen";
+    link.flags = 0x80000002u;
+    ExpectedBytes expected;
+    expected.I32(1).I32(3).Str("panel").Str("OnLClickUp").Str("OnOpen").U32(0x80000002u);
+    EXPECT_EQ(StoredRecord(bridge), expected.Get());
+}
+
+// ---- editor commands through the window ----
+
+TEST_F(Logic, WindowOffersEditorCommandsToTheComponentFirst)
+{
+    CKVQWindow* w = Make("w");
+    auto* logic = Attach<CRenderObject_LuaLogic>(w);
+    const size_t renders = w->RenderLst().size();
+    ASSERT_TRUE(w->ExecuteCommand("CKVQWindow:RenderLst:LuaLogic:LuaLogic", "AddLuaFunction", logic));
+    ASSERT_EQ(logic->entries.size(), 1u);
+    logic->entries[0]->Msg = "OnShow";
+    // Copy and Paste on an entry group work on the entries, not on the window's render objects.
+    ASSERT_TRUE(w->ExecuteCommand("CKVQWindow:RenderLst:LuaLogic:LuaLogic:entries:Entry0", "Copy", logic));
+    ASSERT_TRUE(w->ExecuteCommand("CKVQWindow:RenderLst:LuaLogic:LuaLogic:entries:Entry0", "Paste", logic));
+    ASSERT_EQ(logic->entries.size(), 2u);
+    EXPECT_STREQ(logic->entries[1]->Msg.c_str(), "OnShow");
+    EXPECT_EQ(w->RenderLst().size(), renders);
+    ASSERT_TRUE(w->ExecuteCommand("CKVQWindow:RenderLst:LuaLogic:LuaLogic:entries:Entry0", "Delete", logic));
+    EXPECT_EQ(logic->entries.size(), 1u);
+    EXPECT_FALSE(w->ExecuteCommand("CKVQWindow:RenderLst:LuaLogic:LuaLogic:entries:Entry7", "Delete", logic));
+    // On the window's own group for the object, Copy and Paste are still the window's.
+    ASSERT_TRUE(w->ExecuteCommand("CKVQWindow:RenderLst:LuaLogic", "Copy", logic));
+    ASSERT_TRUE(w->ExecuteCommand("CKVQWindow:RenderLst:LuaLogic", "Paste", logic));
+    EXPECT_EQ(w->RenderLst().size(), renders + 1);
+    EXPECT_EQ(logic->entries.size(), 1u);
+}
+
+TEST_F(Logic, ComponentCommandsReadTheirItemNumbersFromTheGroupPath)
+{
+    CKVQWindow* w = Make("w");
+    auto* mini = Attach<CRenderObject_MiniLogic>(w);
+    ASSERT_TRUE(w->ExecuteCommand("CKVQWindow:RenderLst:MiniLogic:MiniLogic", "AddLogic", mini));
+    ASSERT_TRUE(w->ExecuteCommand("CKVQWindow:RenderLst:MiniLogic", "AddLogic", mini));
+    ASSERT_TRUE(w->ExecuteCommand("CKVQWindow:RenderLst:MiniLogic:MiniLogic:logics:Logic1:varLst", "AddVariable",
+                                  mini));
+    ASSERT_EQ(mini->logics.size(), 2u);
+    EXPECT_TRUE(mini->logics[0]->varLst.empty());
+    ASSERT_EQ(mini->logics[1]->varLst.size(), 1u);
+    EXPECT_TRUE(w->ExecuteCommand("CKVQWindow:RenderLst:MiniLogic:MiniLogic:logics:Logic1:varLst:Variable0",
+                                  "Delete", mini));
+    EXPECT_TRUE(mini->logics[1]->varLst.empty());
+    EXPECT_EQ(mini->logics.size(), 2u);
+
+    auto* bridge = Attach<CRenderObject_BridgeMessage>(w);
+    ASSERT_TRUE(w->ExecuteCommand("CKVQWindow:RenderLst:BridgeMessage:BridgeMessage", "AddMsg", bridge));
+    ASSERT_TRUE(w->ExecuteCommand("CKVQWindow:RenderLst:BridgeMessage:BridgeMessage", "AddMsg", bridge));
+    bridge->links[1]->msg = "second";
+    ASSERT_TRUE(w->ExecuteCommand("CKVQWindow:RenderLst:BridgeMessage:BridgeMessage:links:Link0", "Delete", bridge));
+    ASSERT_EQ(bridge->links.size(), 1u);
+    EXPECT_STREQ(bridge->links[0]->msg.c_str(), "second");
+    // A number too long for any list names no item.
+    EXPECT_FALSE(w->ExecuteCommand("CKVQWindow:RenderLst:BridgeMessage:BridgeMessage:links:Link99999999999",
+                                   "Delete", bridge));
+    EXPECT_EQ(bridge->links.size(), 1u);
 }
 
 // ---- descriptions ----

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <new>
 #include <string>
 
 extern "C" {
@@ -269,7 +270,9 @@ TEST_F(LuaHostFiles, FailedFileIsNotRecordedAndRunsAgain)
 
 TEST_F(LuaHostTest, ForgottenObjectGivesInvalidSelfAndItsAddressANewUserdata)
 {
-    auto* probe = new Probe;
+    // Both objects live in the same storage, so the second one really has the first's address.
+    alignas(Probe) unsigned char storage[sizeof(Probe)];
+    auto* probe = new (storage) Probe;
     const int32_t ref = host.RefObject(probe, "Probe");
     ASSERT_NE(ref, -1);
     SetGlobalFromRef(L, "held", ref);
@@ -277,16 +280,41 @@ TEST_F(LuaHostTest, ForgottenObjectGivesInvalidSelfAndItsAddressANewUserdata)
     EXPECT_EQ(Global("before"), "7");
 
     host.ForgetObject(probe);
-    delete probe;
+    probe->~Probe();
     EXPECT_FALSE(Run("held:GetValue()"));
     EXPECT_NE(std::string(host.GetLastErrorText()).find("invalid 'self'"), std::string::npos)
         << host.GetLastErrorText();
 
-    Probe other;
-    SetGlobalFromRef(L, "fresh", host.RefObject(&other, "Probe"));
-    ASSERT_TRUE(Run("distinct = not rawequal(fresh, held) and fresh:GetValue() == 7"));
+    auto* other = new (storage) Probe;
+    ASSERT_EQ(static_cast<void*>(other), static_cast<void*>(probe));
+    other->value = 9;
+    SetGlobalFromRef(L, "fresh", host.RefObject(other, "Probe"));
+    ASSERT_TRUE(Run("distinct = not rawequal(fresh, held) and fresh:GetValue() == 9"));
     EXPECT_TRUE(GlobalIsTrue("distinct"));
-    host.ForgetObject(&other);
+    // The old userdata stays empty although its address is alive again.
+    EXPECT_FALSE(Run("held:GetValue()"));
+    host.ForgetObject(other);
+    other->~Probe();
+}
+
+// ---- reports ------------------------------------------------------------------------------------
+
+// Without a window, failures are reported on standard error under the caption of what failed.
+TEST_F(LuaHostFiles, FailuresReachStandardErrorWithTheirCaption)
+{
+    ASSERT_TRUE(WriteFile(folder / "broken.lua", std::string("x = = 1")));
+    ::testing::internal::CaptureStderr();
+    EXPECT_FALSE(host.DoFile("broken.lua"));
+    const std::string fileReport = ::testing::internal::GetCapturedStderr();
+    EXPECT_NE(fileReport.find("DoFile: "), std::string::npos) << fileReport;
+    EXPECT_NE(fileReport.find("broken.lua"), std::string::npos) << fileReport;
+
+    ASSERT_TRUE(Run("function OnBroken() error('kaput', 0) end"));
+    int32_t ref = -1;
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(host.CallGlobal("OnBroken", ref, noArgs), CKVQLuaHost::kCallError);
+    const std::string callReport = ::testing::internal::GetCapturedStderr();
+    EXPECT_NE(callReport.find("Debug: kaput"), std::string::npos) << callReport;
 }
 
 }  // namespace

@@ -20,6 +20,27 @@ extern "C" {
 
 namespace {
 
+// Registry slots that hold a value of the given type (a freed slot holds a number).
+int CountRegistrySlotsOfType(lua_State* L, int type)
+{
+    int count = 0;
+    lua_pushnil(L);
+    while (lua_next(L, LUA_REGISTRYINDEX) != 0) {
+        if (lua_type(L, -2) == LUA_TNUMBER && lua_type(L, -1) == type)
+            ++count;
+        lua_pop(L, 1);
+    }
+    return count;
+}
+
+int SlotType(lua_State* L, int32_t ref)
+{
+    lua_rawgeti(L, LUA_REGISTRYINDEX, ref);
+    const int type = lua_type(L, -1);
+    lua_pop(L, 1);
+    return type;
+}
+
 class ScriptHost : public ::testing::Test {
 protected:
     void SetUp() override
@@ -96,6 +117,7 @@ TEST_F(ScriptHost, ReleasedWindowThatAScriptStillHoldsGivesInvalidSelf)
     // The pool hands the same memory out again: the new window is a new userdata.
     CKVQWindow* reused = CKVQWindow::New();
     ASSERT_NE(reused, nullptr);
+    ASSERT_EQ(reused, window);
     SetGlobalFromRef("fresh", reused->GetScriptRef());
     ASSERT_TRUE(Run("distinct = not rawequal(fresh, held) and fresh:GetName() == ''"));
     EXPECT_TRUE(GlobalIsTrue("distinct"));
@@ -159,6 +181,44 @@ TEST_F(ScriptHost, ToUserTypeTrustsOnlyObjectsTheEngineCanVouchFor)
                     "and tousertype('x', {}) == nil and tousertype() == nil"));
     EXPECT_TRUE(GlobalIsTrue("refused"));
     window->Delete();
+}
+
+// A message that holds a registry reference gives it back when it is destroyed, but only a
+// reference that still names it.
+TEST_F(ScriptHost, DestroyedMessageGivesItsOwnReferenceBackAndNoOtherSlot)
+{
+    auto* message = new CKVQMessage;
+    const int32_t ref = host->RefObject(message, "CKVQMessage");
+    ASSERT_GT(ref, 0);
+    message->SetScriptRef(ref);
+    ASSERT_EQ(SlotType(L, ref), LUA_TUSERDATA);
+    delete message;
+    EXPECT_NE(SlotType(L, ref), LUA_TUSERDATA);
+
+    // A stale number that names another object's slot leaves that slot alone.
+    CKVQMessage other;
+    const int32_t otherRef = host->RefObject(&other, "CKVQMessage");
+    ASSERT_GT(otherRef, 0);
+    auto* stale = new CKVQMessage;
+    stale->SetScriptRef(otherRef);
+    delete stale;
+    EXPECT_EQ(SlotType(L, otherRef), LUA_TUSERDATA);
+    other.SetScriptRef(otherRef);
+}
+
+TEST_F(ScriptHost, RehookingTheNotifyHookGivesItsNameReferenceBack)
+{
+    ASSERT_TRUE(Run("function Hooked() hooked = (hooked or 0) + 1 end"));
+    CKVQSystemAPI& api = CKVQSystemAPI::Instance();
+    api.HookSystemNotify("Hooked");
+    api.Notify("Event", "1");
+    const int names = CountRegistrySlotsOfType(L, LUA_TSTRING);
+    for (int i = 0; i < 20; ++i) {
+        api.HookSystemNotify("Hooked");
+        api.Notify("Event", "1");
+    }
+    EXPECT_EQ(Global("hooked"), "21");
+    EXPECT_EQ(CountRegistrySlotsOfType(L, LUA_TSTRING), names);
 }
 
 }  // namespace

@@ -481,6 +481,18 @@ TEST_F(CharRouting, DoubleByteCharacterArrivesAfterItsSecondByte)
     EXPECT_TRUE(mgr.PendingCharBytes().empty());
 }
 
+TEST_F(CharRouting, DeliveringAWaitingCharacterKeepsAnUnfinishedLeadByte)
+{
+    EXPECT_EQ(mgr.OnSysChar('a'), 0);  // nothing captures input yet
+    Make("c", root, KVQRect{0, 100, 0, 100})->SetCapture();
+    received.clear();
+    EXPECT_EQ(mgr.OnSysChar(0xD6), 1);  // delivers the waiting 'a'
+    EXPECT_EQ(mgr.PendingCharBytes(), "\xD6");
+    EXPECT_EQ(mgr.OnSysChar(0xD0), 1);
+    EXPECT_EQ(received, (Lines{"c:OnChar(97)<-c", "c:OnChar(" + std::to_string(0x4E2D) + ")<-c"}));
+    EXPECT_TRUE(mgr.PendingCharBytes().empty());
+}
+
 TEST_F(CharRouting, InvalidBytesAreDroppedAndLaterCharactersArrive)
 {
     Make("c", root, KVQRect{0, 100, 0, 100})->SetCapture();

@@ -11,6 +11,7 @@
 #include <type_traits>
 
 #include "io/Archive.h"
+#include "script/bindings/geometry_glue.h"
 #include "tolua++.h"
 #include "ui/Message.h"
 
@@ -205,4 +206,15 @@ void RegisterMessageGlue(lua_State* L)
     tolua_endmodule(L);
     tolua_constant(L, "SM_READ", CIArchive::SM_READ);
     tolua_constant(L, "SM_WRITE", CIArchive::SM_WRITE);
+}
+
+// Members bound with tolua_outside (see message.pkg): numbers arrive as doubles.
+void MessageSetMode(CKVQMessage* self, double mode)
+{
+    self->setMode(ScriptToInt32(mode));
+}
+
+void MessageSetData(CKVQMessage* self, double data)
+{
+    self->setData(ScriptToInt32(data));
 }

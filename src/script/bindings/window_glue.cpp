@@ -6,14 +6,16 @@
 // before any object with a destructor is alive.
 
 #include <cstdint>
-#include <initializer_list>
 #include <optional>
+#include <unordered_map>
+#include <vector>
 
 #include "common/Types.h"
 #include "render/Render.h"
 #include "render/RenderDisposal.h"
 #include "script/LuaHost.h"
 #include "script/bindings/geometry_glue.h"
+#include "script/bindings/window_glue.h"
 #include "tolua++.h"
 #include "ui/Message.h"
 #include "ui/Window.h"
@@ -113,33 +115,93 @@ int Equal(lua_State* L)
 
 // ---- the window array ----
 
-// Whether the script host still knows window as a live object. Every window holds a reference to
-// its script object from creation until its release, and the host drops a released window from
-// tolua++'s pointer cache; so a window an array still names after its release is not found, and
-// its (freed or recycled) memory is never touched.
-bool IsKnownWindow(lua_State* L, CKVQWindow* window)
+// A window array holds raw window pointers, and a released window's memory is pooled and handed
+// to the next new window. So beside every array that scripts use, the handle each entry had when
+// it was stored is kept: an entry reads as its window only while that handle still names that
+// window, and a released window reads as nil, never as the window that reuses its address.
+// Entries the engine put in without the glue knowing (the lists disagree in length) read as nil.
+std::unordered_map<const WndArray*, KVQArray<uint32_t>>& ArrayHandles()
 {
-    luaL_getmetatable(L, kWindowType);
-    if (!lua_istable(L, -1)) {
-        lua_pop(L, 1);
-        return false;
+    static auto* handles = new std::unordered_map<const WndArray*, KVQArray<uint32_t>>;
+    return *handles;
+}
+
+uint32_t HandleOfLive(const CKVQWindow* window)
+{
+    return window != nullptr ? window->GetWindowHandle() : 0;
+}
+
+void ForgetArray(const WndArray* array)
+{
+    ArrayHandles().erase(array);
+}
+
+// What an array held before the engine filled it.
+struct ArraySnapshot {
+    std::vector<CKVQWindow*> windows;
+    std::vector<uint32_t> handles;
+};
+
+ArraySnapshot Snapshot(const WndArray& array)
+{
+    ArraySnapshot snapshot;
+    auto it = ArrayHandles().find(&array);
+    const bool known = it != ArrayHandles().end() && it->second.Size() == array.Size();
+    for (int32_t i = 0; i < array.Size(); ++i) {
+        snapshot.windows.push_back(array.Get(i).value_or(nullptr));
+        snapshot.handles.push_back(known ? it->second.Get(i).value_or(0) : 0);
     }
-    lua_pushstring(L, "tolua_ubox");
-    lua_rawget(L, -2);
-    if (!lua_istable(L, -1)) {
-        lua_pop(L, 1);
-        lua_pushstring(L, "tolua_ubox");
-        lua_rawget(L, LUA_REGISTRYINDEX);
+    return snapshot;
+}
+
+// After the engine filled array (it appends, and may swap the first entry with a new one): an
+// entry left in place keeps its handle, an earlier entry that moved is matched by its pointer,
+// and anything else is a window the engine has just put in, live, whose handle is read now.
+void Resync(const WndArray& array, const ArraySnapshot& before)
+{
+    std::vector<bool> used(before.windows.size(), false);
+    std::vector<uint32_t> handles(static_cast<size_t>(array.Size()), 0);
+    std::vector<int32_t> pending;
+    for (int32_t i = 0; i < array.Size(); ++i) {
+        const size_t at = static_cast<size_t>(i);
+        if (at < before.windows.size() && array.Get(i).value_or(nullptr) == before.windows[at]) {
+            handles[at] = before.handles[at];
+            used[at] = true;
+        } else {
+            pending.push_back(i);
+        }
     }
-    bool known = false;
-    if (lua_istable(L, -1)) {
-        lua_pushlightuserdata(L, window);
-        lua_rawget(L, -2);
-        known = lua_isuserdata(L, -1) && *static_cast<void**>(lua_touserdata(L, -1)) == window;
-        lua_pop(L, 1);
+    for (int32_t i : pending) {
+        CKVQWindow* window = array.Get(i).value_or(nullptr);
+        bool matched = false;
+        for (size_t j = 0; j < before.windows.size() && !matched; ++j) {
+            if (!used[j] && before.windows[j] == window) {
+                handles[static_cast<size_t>(i)] = before.handles[j];
+                used[j] = matched = true;
+            }
+        }
+        if (!matched)
+            handles[static_cast<size_t>(i)] = HandleOfLive(window);
     }
-    lua_pop(L, 2);
-    return known;
+    KVQArray<uint32_t>& mirror = ArrayHandles()[&array];
+    mirror.ZeroSize();
+    for (uint32_t handle : handles)
+        mirror.Push(handle);
+}
+
+// The window entry index names, or null when it is empty or no longer that window.
+CKVQWindow* LiveEntry(const WndArray& array, int32_t index)
+{
+    CKVQWindow* window = array.Get(index).value_or(nullptr);
+    if (window == nullptr)
+        return nullptr;
+    auto it = ArrayHandles().find(&array);
+    if (it == ArrayHandles().end() || it->second.Size() != array.Size())
+        return nullptr;
+    const uint32_t handle = it->second.Get(index).value_or(0);
+    if (handle == 0 || WindowModule::Get().handles.Lookup(handle) != window)
+        return nullptr;
+    return window;
 }
 
 int Index(lua_State* L, int at, const char* function)
@@ -161,13 +223,13 @@ int ArrayGet(lua_State* L)
 {
     WndArray* self = Self<WndArray>(L, kArrayType, "get");
     const int32_t index = Index(L, 2, "get");
-    std::optional<CKVQWindow*> window = self->Get(index);
-    if (!window)
+    if (!self->Get(index))
         return 0;
-    if (*window == nullptr || !IsKnownWindow(L, *window))
+    CKVQWindow* window = LiveEntry(*self, index);
+    if (window == nullptr)
         lua_pushnil(L);
     else
-        tolua_pushusertype(L, *window, kWindowType);
+        tolua_pushusertype(L, window, kWindowType);
     return 1;
 }
 
@@ -176,7 +238,11 @@ int ArraySet(lua_State* L)
     WndArray* self = Self<WndArray>(L, kArrayType, "set");
     const int32_t index = Index(L, 2, "set");
     CKVQWindow* window = Object<CKVQWindow>(L, 3, kWindowType, "set");
-    self->Set(index, window);
+    const ArraySnapshot before = Snapshot(*self);
+    if (self->Set(index, window)) {
+        Resync(*self, before);
+        ArrayHandles()[self].Set(index, HandleOfLive(window));
+    }
     return 0;
 }
 
@@ -184,7 +250,11 @@ int ArrayPush(lua_State* L)
 {
     WndArray* self = Self<WndArray>(L, kArrayType, "push");
     CKVQWindow* window = Object<CKVQWindow>(L, 2, kWindowType, "push");
-    self->Push(window);
+    const ArraySnapshot before = Snapshot(*self);
+    if (self->Push(window)) {
+        Resync(*self, before);
+        ArrayHandles()[self].Set(self->Size() - 1, HandleOfLive(window));
+    }
     return 0;
 }
 
@@ -193,13 +263,23 @@ int ArrayErase(lua_State* L)
 {
     WndArray* self = Self<WndArray>(L, kArrayType, "erase");
     const int32_t index = Index(L, 2, "erase");
-    self->Erase(index, lua_toboolean(L, 3) != 0);
+    const bool keepOrder = lua_toboolean(L, 3) != 0;
+    const ArraySnapshot before = Snapshot(*self);
+    if (self->Erase(index, keepOrder)) {
+        KVQArray<uint32_t> handles;
+        for (uint32_t handle : before.handles)
+            handles.Push(handle);
+        handles.Erase(index, keepOrder);
+        ArrayHandles()[self] = handles;
+    }
     return 0;
 }
 
 int ArrayZeroSize(lua_State* L)
 {
-    Self<WndArray>(L, kArrayType, "zero_size")->ZeroSize();
+    WndArray* self = Self<WndArray>(L, kArrayType, "zero_size");
+    self->ZeroSize();
+    ArrayHandles()[self].ZeroSize();
     return 0;
 }
 
@@ -208,8 +288,32 @@ int ArrayZeroSize(lua_State* L)
 int ArrayDelete(lua_State* L)
 {
     Self<WndArray>(L, kArrayType, "delete");
-    delete static_cast<WndArray*>(DetachScriptObject(L, 1));
+    auto* array = static_cast<WndArray*>(DetachScriptObject(L, 1));
+    ForgetArray(array);
+    delete array;
     return 0;
+}
+
+// Arrays made by new_local, collected with their handle list.
+int ArrayCollect(lua_State* L)
+{
+    auto* array = static_cast<WndArray*>(tolua_tousertype(L, 1, nullptr));
+    if (array != nullptr) {
+        ForgetArray(array);
+        delete array;
+    }
+    return 0;
+}
+
+void SetArrayCollector(lua_State* L, const char* typeName)
+{
+    luaL_getmetatable(L, typeName);
+    if (lua_istable(L, -1)) {
+        lua_pushstring(L, ".collector");
+        lua_pushcfunction(L, ArrayCollect);
+        lua_rawset(L, -3);
+    }
+    lua_pop(L, 1);
 }
 
 // ---- render objects ----
@@ -252,9 +356,6 @@ int DoFile(lua_State* L)
 
 }  // namespace
 
-// In message_glue.cpp: lets the named statics be called with the dot as well as the colon.
-void AcceptDotCalls(lua_State* L, const char* typeName, std::initializer_list<const char*> names);
-
 // Called by the generated module with the global module open, after the classes are registered.
 void RegisterWindowGlue(lua_State* L)
 {
@@ -283,7 +384,179 @@ void RegisterWindowGlue(lua_State* L)
     tolua_function(L, "ProcMessage", RenderProcMessage);
     tolua_endmodule(L);
 
-    AcceptDotCalls(L, kWindowType, {"new", "FromHandle"});
-    AcceptDotCalls(L, kArrayType, {"new", "new_local"});
+    SetArrayCollector(L, kArrayType);
+    SetArrayCollector(L, "const WndArray");
     tolua_function(L, "KVQDoFile", DoFile);
 }
+
+// ---- members bound with tolua_outside ----
+
+int RenderGetAttributeNameRef(IRender* self, const char* name, double index)
+{
+    return self->GetAttributeNameRef(name, ScriptToInt32(index));
+}
+
+std::string RenderGetAttribute(IRender* self, double index)
+{
+    return self->GetAttribute(ScriptToInt32(index));
+}
+
+bool RenderSetAttribute(IRender* self, double index, const char* text)
+{
+    return self->SetAttribute(ScriptToInt32(index), text);
+}
+
+double RenderGetAddress(IRender* self, double index)
+{
+    return static_cast<double>(self->GetAddress(ScriptToInt32(index)));
+}
+
+CKVQWindow* WindowGetChildByIndex(CKVQWindow* self, double index)
+{
+    return self->GetChildByIndex(ScriptToInt32(index));
+}
+
+CKVQWindow* WindowHitTest(CKVQWindow* self, double x, double y)
+{
+    return self->HitTest(ScriptToInt32(x), ScriptToInt32(y));
+}
+
+CKVQWindow* WindowHitTest0(CKVQWindow* self, double x, double y)
+{
+    return self->HitTest0(ScriptToInt32(x), ScriptToInt32(y));
+}
+
+void WindowSetHeight(CKVQWindow* self, double height) { self->SetHeight(ScriptToInt32(height)); }
+void WindowSetWidth(CKVQWindow* self, double width) { self->SetWidth(ScriptToInt32(width)); }
+
+void WindowSetPos(CKVQWindow* self, const KVQPoint* point)
+{
+    if (point != nullptr)
+        self->SetPos(*point);
+}
+
+void WindowSetHotPos(CKVQWindow* self, const KVQPoint* point)
+{
+    if (point != nullptr)
+        self->SetHotPos(*point);
+}
+
+void WindowNormalAligned(CKVQWindow* self, const KVQRect* rect)
+{
+    if (rect != nullptr)
+        self->NormalAligned(*rect);
+}
+
+void WindowSetBit(CKVQWindow* self, double bit) { self->SetBit(ScriptToInt32(bit)); }
+void WindowDelBit(CKVQWindow* self, double bit) { self->DelBit(ScriptToInt32(bit)); }
+bool WindowIsBitSet(CKVQWindow* self, double bit) { return self->IsBitSet(ScriptToInt32(bit)); }
+void WindowSetExtX(CKVQWindow* self, double value) { self->SetExtX(ScriptToInt32(value)); }
+void WindowSetExtY(CKVQWindow* self, double value) { self->SetExtY(ScriptToInt32(value)); }
+void WindowSetExtW(CKVQWindow* self, double value) { self->SetExtW(ScriptToInt32(value)); }
+void WindowSetExtH(CKVQWindow* self, double value) { self->SetExtH(ScriptToInt32(value)); }
+
+void WindowSetState(CKVQWindow* self, double index, double notify)
+{
+    self->SetState(ScriptToInt32(index), ScriptToInt32(notify));
+}
+
+void WindowSetSideAligned(CKVQWindow* self, double side, double alignment)
+{
+    self->SetSideAligned(ScriptToInt32(side), ScriptToInt32(alignment));
+}
+
+void WindowSetAligned(CKVQWindow* self, double side, double alignment)
+{
+    self->SetAligned(ScriptToInt32(side), ScriptToInt32(alignment));
+}
+
+// The offsets are 16-bit fields: a number keeps its low 16 bits, as a C store would.
+void WindowSetClipOffset(CKVQWindow* self, double left, double top, double right, double bottom)
+{
+    auto low16 = [](double value) { return static_cast<uint16_t>(ScriptToUInt32(value) & 0xFFFFu); };
+    self->SetClipOffset(low16(left), low16(top), low16(right), low16(bottom));
+}
+
+void WindowHideChildren(CKVQWindow* self, double flag) { self->HideChildren(ScriptToInt32(flag)); }
+bool WindowSetSelected(CKVQWindow* self, double flag) { return self->SetSelected(ScriptToInt32(flag)); }
+
+std::string WindowGetAttribute(CKVQWindow* self, double index)
+{
+    return self->GetAttribute(ScriptToInt32(index));
+}
+
+bool WindowSetAttribute(CKVQWindow* self, double index, const char* text)
+{
+    return self->SetAttribute(ScriptToInt32(index), text);
+}
+
+void WindowSetAddData(CKVQWindow* self, double value) { self->SetAddData(ScriptToUInt32(value)); }
+
+void WindowSetMask(CKVQWindow* self, double red, double green, double blue, double alpha)
+{
+    self->SetMask(ScriptToByte(red), ScriptToByte(green), ScriptToByte(blue), ScriptToByte(alpha));
+}
+
+void WindowGetCloseSiblings(CKVQWindow* self, const char* className, float distance, WndArray* array)
+{
+    if (array == nullptr)
+        return;
+    const ArraySnapshot before = Snapshot(*array);
+    self->GetCloseSiblings(className, distance, *array);
+    Resync(*array, before);
+}
+
+double WindowGetAddress(CKVQWindow* self, double index)
+{
+    return static_cast<double>(self->GetAddress(ScriptToInt32(index)));
+}
+
+void WindowSetExtraData(CKVQWindow* self, const char* name, const CKVQMessage* message)
+{
+    if (message != nullptr)
+        self->SetExtraData(name, *message);
+}
+
+bool WindowLoadChildsFromFile(CKVQWindow* self, const char* path, WndArray* array)
+{
+    if (array == nullptr)
+        return self->LoadChildsFromFile(path, nullptr);
+    const ArraySnapshot before = Snapshot(*array);
+    const bool loaded = self->LoadChildsFromFile(path, array);
+    Resync(*array, before);
+    return loaded;
+}
+
+bool WndArrayLoad(WndArray* self, const char* path)
+{
+    const ArraySnapshot before = Snapshot(*self);
+    const bool loaded = self->load(path);
+    Resync(*self, before);
+    return loaded;
+}
+
+namespace window_glue {
+
+// nBlendMode = number: stored as an int32 by the script conversion rules.
+int SetRenderBlendMode(lua_State* L)
+{
+    IRender* self = Self<IRender>(L, kRenderType, "nBlendMode");
+    self->BlendMode = ScriptToInt32(Number(L, 2, "nBlendMode"));
+    return 0;
+}
+
+// CKVQWindow:FromHandle(handle) -> the live window of that handle, or nil.
+int FromHandle(lua_State* L)
+{
+    tolua_Error error;
+    if (!tolua_isusertable(L, 1, kWindowType, 0, &error))
+        tolua_error(L, "#ferror in function 'FromHandle'.", &error);
+    CKVQWindow* window = CKVQWindow::FromHandle(ScriptToUInt32(Number(L, 2, "FromHandle")));
+    if (window == nullptr)
+        lua_pushnil(L);
+    else
+        tolua_pushusertype(L, window, kWindowType);
+    return 1;
+}
+
+}  // namespace window_glue

@@ -1,8 +1,6 @@
 // The dictionary manager's members as scripts call them, on the class itself (with the dot or the
 // colon), and the collector of dictionaries that scripts own.
 
-#include <initializer_list>
-
 #include "io/Archive.h"
 #include "tolua++.h"
 #include "ui/Window.h"
@@ -70,15 +68,11 @@ void SetCollector(lua_State* L, const char* typeName)
 
 }  // namespace
 
-// In message_glue.cpp: lets the named statics be called with the dot as well as the colon.
-void AcceptDotCalls(lua_State* L, const char* typeName, std::initializer_list<const char*> names);
-
 // Called by the generated module with the global module open, after the classes are registered.
 void RegisterWindowDicGlue(lua_State* L)
 {
     SetCollector(L, "CKVQWindowDic");
     SetCollector(L, "const CKVQWindowDic");
-    AcceptDotCalls(L, "CKVQWindowDic", {"new", "new_local"});
     tolua_beginmodule(L, kManagerType);
     tolua_function(L, "GetDicByName", GetDicByName);
     tolua_function(L, "CloneClass", CloneClass);
