@@ -6,6 +6,7 @@
 #include "io/Archive.h"
 #include "io/EditHook.h"
 #include "io/RecordBlock.h"
+#include "render/LogicSupport.h"
 #include "render/LuaLogic.h"
 #include "ui/Message.h"
 #include "ui/Window.h"
@@ -13,7 +14,6 @@
 
 namespace {
 
-constexpr int32_t kEditPlain = 0;
 constexpr int32_t kEditText = 1;
 constexpr int32_t kEditCheck = 2;
 constexpr int32_t kEditChoice = 3;
@@ -69,33 +69,28 @@ bool NameIs(const CKVQWindow* window, const CKVQString& name)
 
 CKVQWindow* ResolveTarget(Link& link, CKVQWindow* window)
 {
-    if (link.target != 0)
-        return CKVQWindow::FromHandle(link.target);
-    CKVQWindow* target = nullptr;
-    switch (link.nLinkType) {
-    case CRenderObject_BridgeMessage::kParent:
-        target = window->GetParent();
-        if (!link.WndName.IsEmpty()) {
-            while (target && !NameIs(target, link.WndName))
-                target = target->GetParent();
+    return logic_support::ResolveCached(link.target, window, [&link](CKVQWindow* from) -> CKVQWindow* {
+        switch (link.nLinkType) {
+        case CRenderObject_BridgeMessage::kParent: {
+            CKVQWindow* target = from->GetParent();
+            if (!link.WndName.IsEmpty()) {
+                while (target && !NameIs(target, link.WndName))
+                    target = target->GetParent();
+            }
+            return target;
         }
-        break;
-    case CRenderObject_BridgeMessage::kSibling:
-        if (CKVQWindow* parent = window->GetParent())
-            target = parent->GetChild(link.WndName.c_str());
-        break;
-    case CRenderObject_BridgeMessage::kChild:
-        target = window->GetChild(link.WndName.c_str());
-        break;
-    case CRenderObject_BridgeMessage::kSelf:
-        target = window;
-        break;
-    default:
-        break;
-    }
-    if (target)
-        link.target = target->GetWindowHandle();
-    return target;
+        case CRenderObject_BridgeMessage::kSibling: {
+            CKVQWindow* parent = from->GetParent();
+            return parent ? parent->GetChild(link.WndName.c_str()) : nullptr;
+        }
+        case CRenderObject_BridgeMessage::kChild:
+            return from->GetChild(link.WndName.c_str());
+        case CRenderObject_BridgeMessage::kSelf:
+            return from;
+        default:
+            return nullptr;
+        }
+    });
 }
 
 }  // namespace
@@ -113,17 +108,7 @@ CKVQEditHook& CRenderObject_BridgeMessage::AttributeTable() const
 
 void CRenderObject_BridgeMessage::TransferRecord(CIArchive& ar)
 {
-    std::vector<std::unique_ptr<Link>> loaded;
-    std::vector<std::unique_ptr<Link>>& list = ar.IsLoading() ? loaded : links;
-    auto count = static_cast<int32_t>(list.size());
-    TransferList(ar, "links", count, kMinLinkBytes, [&](int32_t i) {
-        if (ar.IsLoading())
-            list.push_back(std::make_unique<Link>());
-        TransferLink(ar, *list[static_cast<size_t>(i)]);
-        return true;
-    });
-    if (ar.IsLoading())
-        links.swap(loaded);
+    logic_support::TransferOwnedList(ar, "links", kMinLinkBytes, links, &TransferLink);
 }
 
 void CRenderObject_BridgeMessage::Describe(CIEditHook& hook)
@@ -131,11 +116,7 @@ void CRenderObject_BridgeMessage::Describe(CIEditHook& hook)
     hook.BeginGroup(this, kClassName, kEditCommands, kComponentCommands, nullptr, nullptr, 0, false);
     hook.EnterGroup();
     DescribeBase(hook);
-    // The links live outside the object: one process-wide table cannot address them, so the
-    // runtime table leaves them out (an external editor still sees them).
-    const bool runtimeTable = dynamic_cast<CKVQEditHook*>(&hook) != nullptr;
-    hook.BeginGroup(&links, "links", kEditPlain, "", nullptr, nullptr, 0, runtimeTable);
-    hook.EnterGroup();
+    logic_support::BeginItemList(hook, &links, "links");
     for (size_t i = 0; i < links.size(); ++i) {
         Link& link = *links[i];
         char itemName[32];

@@ -10,6 +10,7 @@ extern "C" {
 #include "io/Archive.h"
 #include "io/EditHook.h"
 #include "io/RecordBlock.h"
+#include "render/LogicSupport.h"
 #include "script/LuaHost.h"
 #include "ui/Message.h"
 #include "ui/Window.h"
@@ -55,14 +56,7 @@ void OnLoadHandler(IRender* self, const char* name, CKVQWindow* owner, CKVQMessa
 {
     auto* logic = static_cast<CRenderObject_LuaLogic*>(self);
     logic->Start(owner);
-    if (owner && owner->IsDeleted())
-        return;
-    logic->Call(name, owner, message, sender);
-}
-
-void EntryHandler(IRender* self, const char* name, CKVQWindow* owner, CKVQMessage* message, CKVQWindow* sender)
-{
-    static_cast<CRenderObject_LuaLogic*>(self)->Call(name, owner, message, sender);
+    logic_support::CallUnlessOwnerDeleted(*logic, name, owner, message, sender);
 }
 
 void OnLuaFileChanged(void* object, const char*, int32_t)
@@ -275,7 +269,7 @@ bool CRenderObject_LuaLogic::ExecuteCommand(const char* groupPath, const char* c
 void CRenderObject_LuaLogic::Start(CKVQWindow* window)
 {
     for (const std::unique_ptr<Entry>& e : entries) {
-        RegisterHandler(e->Msg.c_str(), &EntryHandler);
+        RegisterHandler(e->Msg.c_str(), &logic_support::CallEntry<CRenderObject_LuaLogic>);
         if (e->ListenGlobal != 0 && window)
             CKVQWindowMgr::Instance().BookMessage(e->Msg.c_str(), window);
     }

@@ -9,6 +9,7 @@
 #include "io/Archive.h"
 #include "io/EditHook.h"
 #include "io/RecordBlock.h"
+#include "render/LogicSupport.h"
 #include "render/LuaLogic.h"
 #include "ui/Message.h"
 #include "ui/Window.h"
@@ -69,17 +70,7 @@ void TransferVariable(CIArchive& ar, Variable& v)
 void TransferLogic(CIArchive& ar, Logic& logic)
 {
     ar.String(logic.msg, "msg");
-    std::vector<std::unique_ptr<Variable>> loaded;
-    std::vector<std::unique_ptr<Variable>>& list = ar.IsLoading() ? loaded : logic.varLst;
-    auto count = static_cast<int32_t>(list.size());
-    TransferList(ar, "varLst", count, kMinVariableBytes, [&](int32_t i) {
-        if (ar.IsLoading())
-            list.push_back(std::make_unique<Variable>());
-        TransferVariable(ar, *list[static_cast<size_t>(i)]);
-        return true;
-    });
-    if (ar.IsLoading())
-        logic.varLst.swap(loaded);
+    logic_support::TransferOwnedList(ar, "varLst", kMinVariableBytes, logic.varLst, &TransferVariable);
     bool listen = logic.ListenGlobal != 0;
     ar.Bool(listen, "ListenGlobal");
     if (ar.IsLoading())
@@ -174,29 +165,22 @@ bool SeekParameter(CKVQMessage* message, int32_t index)
 
 CKVQWindow* ResolveTarget(Variable& v, CKVQWindow* window)
 {
-    if (v.target != 0)
-        return CKVQWindow::FromHandle(v.target);
-    CKVQWindow* target = nullptr;
-    switch (v.nObjectID) {
-    case CRenderObject_MiniLogic::kWindow:
-        target = window;
-        break;
-    case CRenderObject_MiniLogic::kParent:
-        target = window->GetParent();
-        break;
-    case CRenderObject_MiniLogic::kChild:
-        target = window->GetChild(v.KVQWindowName.c_str());
-        break;
-    case CRenderObject_MiniLogic::kSibling:
-        if (CKVQWindow* parent = window->GetParent())
-            target = parent->GetChild(v.KVQWindowName.c_str());
-        break;
-    default:
-        break;
-    }
-    if (target)
-        v.target = target->GetWindowHandle();
-    return target;
+    return logic_support::ResolveCached(v.target, window, [&v](CKVQWindow* from) -> CKVQWindow* {
+        switch (v.nObjectID) {
+        case CRenderObject_MiniLogic::kWindow:
+            return from;
+        case CRenderObject_MiniLogic::kParent:
+            return from->GetParent();
+        case CRenderObject_MiniLogic::kChild:
+            return from->GetChild(v.KVQWindowName.c_str());
+        case CRenderObject_MiniLogic::kSibling: {
+            CKVQWindow* parent = from->GetParent();
+            return parent ? parent->GetChild(v.KVQWindowName.c_str()) : nullptr;
+        }
+        default:
+            return nullptr;
+        }
+    });
 }
 
 }  // namespace
@@ -214,17 +198,7 @@ CKVQEditHook& CRenderObject_MiniLogic::AttributeTable() const
 
 void CRenderObject_MiniLogic::TransferRecord(CIArchive& ar)
 {
-    std::vector<std::unique_ptr<Logic>> loaded;
-    std::vector<std::unique_ptr<Logic>>& list = ar.IsLoading() ? loaded : logics;
-    auto count = static_cast<int32_t>(list.size());
-    TransferList(ar, "logics", count, kMinLogicBytes, [&](int32_t i) {
-        if (ar.IsLoading())
-            list.push_back(std::make_unique<Logic>());
-        TransferLogic(ar, *list[static_cast<size_t>(i)]);
-        return true;
-    });
-    if (ar.IsLoading())
-        logics.swap(loaded);
+    logic_support::TransferOwnedList(ar, "logics", kMinLogicBytes, logics, &TransferLogic);
 }
 
 void CRenderObject_MiniLogic::Describe(CIEditHook& hook)
@@ -232,11 +206,7 @@ void CRenderObject_MiniLogic::Describe(CIEditHook& hook)
     hook.BeginGroup(this, kClassName, kEditCommands, kComponentCommands, nullptr, nullptr, 0, false);
     hook.EnterGroup();
     DescribeBase(hook);
-    // The logics live outside the object: one process-wide table cannot address them, so the
-    // runtime table leaves them out (an external editor still sees them).
-    const bool runtimeTable = dynamic_cast<CKVQEditHook*>(&hook) != nullptr;
-    hook.BeginGroup(&logics, "logics", kEditPlain, "", nullptr, nullptr, 0, runtimeTable);
-    hook.EnterGroup();
+    logic_support::BeginItemList(hook, &logics, "logics");
     char itemName[32];
     for (size_t i = 0; i < logics.size(); ++i) {
         Logic& logic = *logics[i];

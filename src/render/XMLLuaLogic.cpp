@@ -9,6 +9,7 @@
 #include "io/EditHook.h"
 #include "io/File.h"
 #include "io/FileSystem.h"
+#include "render/LogicSupport.h"
 #include "render/LuaLogic.h"
 #include "script/LuaHost.h"
 #include "ui/Message.h"
@@ -38,14 +39,7 @@ void OnLoadHandler(IRender* self, const char* name, CKVQWindow* owner, CKVQMessa
     auto* logic = static_cast<CRenderObject_XMLLuaLogic*>(self);
     logic->ExecuteLua();
     logic->ParseXML(owner);
-    if (owner && owner->IsDeleted())
-        return;
-    logic->Call(name, owner, message, sender);
-}
-
-void EntryHandler(IRender* self, const char* name, CKVQWindow* owner, CKVQMessage* message, CKVQWindow* sender)
-{
-    static_cast<CRenderObject_XMLLuaLogic*>(self)->Call(name, owner, message, sender);
+    logic_support::CallUnlessOwnerDeleted(*logic, name, owner, message, sender);
 }
 
 void OnXmlFileChanged(void* object, const char*, int32_t)
@@ -241,7 +235,7 @@ void CRenderObject_XMLLuaLogic::ParseXML(CKVQWindow* window)
         e.ListenGlobal = global;
         e.LuaFuncRef = host ? host->RefName(call) : -1;
         entries.push_back(e);
-        RegisterHandler(name, &EntryHandler);
+        RegisterHandler(name, &logic_support::CallEntry<CRenderObject_XMLLuaLogic>);
         if (global == 1 && window)
             CKVQWindowMgr::Instance().BookMessage(name, window);
     }

@@ -236,50 +236,48 @@ void CKVQWindow::SetHotPos(const KVQPoint& p)
     SetPos(p - pivot - HotOffset);
 }
 
-void CKVQWindow::SetWidth(int32_t width)
+namespace {
+
+// Sets one axis's extent by moving the far edge (right or bottom), then reports the new size and
+// repaints both the old and the new area.
+void ResizeAxis(CKVQWindow& window, int32_t size, bool horizontal)
 {
-    if (IsDeleted())
+    if (window.IsDeleted())
         return;
-    const KVQRect before = GetRect();
-    const int32_t extent = ReferenceWidth(parent_);
-    const int32_t left = AnchorEdge(Layout.LeftSide, Layout.Left, extent);
-    const int32_t right = AnchorEdge(Layout.RightSide, Layout.Right, extent);
-    Layout.Right = wrap32::Add(Layout.Right, wrap32::Sub(wrap32::Add(width, left), right));
-    SetDirty();
-    InvalidateCharCache();
+    const KVQRect before = window.GetRect();
+    LayoutRect& layout = window.Layout;
+    CKVQWindow* parent = window.GetParent();
+    const int32_t extent = horizontal ? ReferenceWidth(parent) : ReferenceHeight(parent);
+    const int32_t startEdge = horizontal ? AnchorEdge(layout.LeftSide, layout.Left, extent)
+                                         : AnchorEdge(layout.TopSide, layout.Top, extent);
+    const int32_t endEdge = horizontal ? AnchorEdge(layout.RightSide, layout.Right, extent)
+                                       : AnchorEdge(layout.BottomSide, layout.Bottom, extent);
+    int32_t& moved = horizontal ? layout.Right : layout.Bottom;
+    moved = wrap32::Add(moved, wrap32::Sub(wrap32::Add(size, startEdge), endEdge));
+    window.SetDirty();
+    window.InvalidateCharCache();
 
     CKVQMessage message;
-    int32_t w = GetWidth(), h = GetHeight();
+    int32_t w = window.GetWidth(), h = window.GetHeight();
     message.Int32(w);
     message.Int32(h);
-    SendEvent("OnSized", &message);
+    window.SendEvent("OnSized", &message);
 
     KVQRect area = Grown(before);
-    area.Union(Grown(GetRect()));
-    Invalidate(&area);
+    area.Union(Grown(window.GetRect()));
+    window.Invalidate(&area);
+}
+
+}  // namespace
+
+void CKVQWindow::SetWidth(int32_t width)
+{
+    ResizeAxis(*this, width, true);
 }
 
 void CKVQWindow::SetHeight(int32_t height)
 {
-    if (IsDeleted())
-        return;
-    const KVQRect before = GetRect();
-    const int32_t extent = ReferenceHeight(parent_);
-    const int32_t top = AnchorEdge(Layout.TopSide, Layout.Top, extent);
-    const int32_t bottom = AnchorEdge(Layout.BottomSide, Layout.Bottom, extent);
-    Layout.Bottom = wrap32::Add(Layout.Bottom, wrap32::Sub(wrap32::Add(height, top), bottom));
-    SetDirty();
-    InvalidateCharCache();
-
-    CKVQMessage message;
-    int32_t w = GetWidth(), h = GetHeight();
-    message.Int32(w);
-    message.Int32(h);
-    SendEvent("OnSized", &message);
-
-    KVQRect area = Grown(before);
-    area.Union(Grown(GetRect()));
-    Invalidate(&area);
+    ResizeAxis(*this, height, false);
 }
 
 void CKVQWindow::MoveToCenter()

@@ -14,6 +14,7 @@
 #include "io/EditHook.h"
 #include "platform/Clock.h"
 #include "render/Render.h"
+#include "support/WindowTestSupport.h"
 #include "ui/Window.h"
 #include "ui/WindowMgr.h"
 
@@ -32,27 +33,15 @@ const std::vector<const char*> kEvents = {
 };
 
 // Records "window:Event(v1,v2,...)<-sender", the values read as int32 from the message bytes.
-class Recorder : public IRender {
+class Recorder : public TestRenderObject<Recorder> {
 public:
+    static constexpr const char* kClassName = "TestRecorder";
+
     Recorder()
     {
         for (const char* event : kEvents)
             RegisterHandler(event, &Recorder::Handle);
     }
-    const char* GetClassName() const override { return "TestRecorder"; }
-    void Describe(CIEditHook& hook) override
-    {
-        hook.BeginGroup(this, "TestRecorder", ATTR_GROUP, "", nullptr, nullptr, 0, false);
-        hook.EnterGroup();
-        DescribeBase(hook);
-        hook.LeaveGroup();
-    }
-    CKVQEditHook& AttributeTable() const override
-    {
-        static CKVQEditHook table;
-        return table;
-    }
-    size_t ObjectSize() const override { return sizeof(Recorder); }
 
     std::function<void(const char* name, CKVQWindow* owner)> action;
 

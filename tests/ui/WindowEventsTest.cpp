@@ -9,6 +9,7 @@
 
 #include "io/EditHook.h"
 #include "render/Render.h"
+#include "support/WindowTestSupport.h"
 #include "ui/Window.h"
 
 namespace {
@@ -18,28 +19,16 @@ std::vector<std::string> received;
 std::vector<std::vector<uint8_t>> receivedBytes;
 
 // A render object that records the events it handles and may act on them.
-class Recorder : public IRender {
+class Recorder : public TestRenderObject<Recorder> {
 public:
+    static constexpr const char* kClassName = "TestRecorder";
+
     explicit Recorder(std::vector<const char*> events, const char* objectName = "")
     {
         Name = objectName;
         for (const char* event : events)
             RegisterHandler(event, &Recorder::Handle);
     }
-    const char* GetClassName() const override { return "TestRecorder"; }
-    void Describe(CIEditHook& hook) override
-    {
-        hook.BeginGroup(this, "TestRecorder", ATTR_GROUP, "", nullptr, nullptr, 0, false);
-        hook.EnterGroup();
-        DescribeBase(hook);
-        hook.LeaveGroup();
-    }
-    CKVQEditHook& AttributeTable() const override
-    {
-        static CKVQEditHook table;
-        return table;
-    }
-    size_t ObjectSize() const override { return sizeof(Recorder); }
 
     std::function<void(CKVQWindow* owner, CKVQMessage* message)> action;
 

@@ -9,28 +9,17 @@
 #include "io/EditHook.h"
 #include "render/Render.h"
 #include "support/RecordingDC.h"
+#include "support/WindowTestSupport.h"
 #include "ui/Window.h"
 
 namespace {
 
 // A render object that only has a class name and a name.
-class NamedObject : public IRender {
+class NamedObject : public TestRenderObject<NamedObject> {
 public:
+    static constexpr const char* kClassName = "TestNamed";
+
     explicit NamedObject(const char* objectName = "") { Name = objectName; }
-    const char* GetClassName() const override { return "TestNamed"; }
-    void Describe(CIEditHook& hook) override
-    {
-        hook.BeginGroup(this, "TestNamed", ATTR_GROUP, "", nullptr, nullptr, 0, false);
-        hook.EnterGroup();
-        DescribeBase(hook);
-        hook.LeaveGroup();
-    }
-    CKVQEditHook& AttributeTable() const override
-    {
-        static CKVQEditHook table;
-        return table;
-    }
-    size_t ObjectSize() const override { return sizeof(NamedObject); }
 };
 
 class WindowCore : public ::testing::Test {
