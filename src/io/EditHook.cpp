@@ -227,40 +227,21 @@ void CKVQEditHook::Action(const char* name, int32_t kind, const char* hint, Attr
     Add(nullptr, name, ATTR_ACTION, 0, nullptr, cb, cbObject, flag);
 }
 
-void CKVQEditHook::String(CKVQString* storage, const char* name, int32_t kind, const char* hint,
-                          AttributeCallback cb, void* cbObject, int32_t flag)
-{
-    (void)kind, (void)hint;
-    Add(storage, name, ATTR_STRING, 0, nullptr, cb, cbObject, flag);
-}
+// Every plain attribute kind records its storage under its name with no extra value or format;
+// the editor kind and hint are not kept.
+#define KVQ_PLAIN_ATTRIBUTE(Method, Type, AttrKind)                                                     \
+    void CKVQEditHook::Method(Type* storage, const char* name, int32_t kind, const char* hint,             \
+                              AttributeCallback cb, void* cbObject, int32_t flag)                        \
+    {                                                                                                  \
+        (void)kind, (void)hint;                                                                        \
+        Add(storage, name, AttrKind, 0, nullptr, cb, cbObject, flag);                                  \
+    }
 
-void CKVQEditHook::Opaque16(void* storage, const char* name, int32_t kind, const char* hint, AttributeCallback cb,
-                            void* cbObject, int32_t flag)
-{
-    (void)kind, (void)hint;
-    Add(storage, name, ATTR_OPAQUE16, 0, nullptr, cb, cbObject, flag);
-}
-
-void CKVQEditHook::UInt32(uint32_t* storage, const char* name, int32_t kind, const char* hint,
-                          AttributeCallback cb, void* cbObject, int32_t flag)
-{
-    (void)kind, (void)hint;
-    Add(storage, name, ATTR_UINT32, 0, nullptr, cb, cbObject, flag);
-}
-
-void CKVQEditHook::UInt16(uint16_t* storage, const char* name, int32_t kind, const char* hint,
-                          AttributeCallback cb, void* cbObject, int32_t flag)
-{
-    (void)kind, (void)hint;
-    Add(storage, name, ATTR_UINT16, 0, nullptr, cb, cbObject, flag);
-}
-
-void CKVQEditHook::Int16(int16_t* storage, const char* name, int32_t kind, const char* hint, AttributeCallback cb,
-                         void* cbObject, int32_t flag)
-{
-    (void)kind, (void)hint;
-    Add(storage, name, ATTR_INT16, 0, nullptr, cb, cbObject, flag);
-}
+KVQ_PLAIN_ATTRIBUTE(String, CKVQString, ATTR_STRING)
+KVQ_PLAIN_ATTRIBUTE(Opaque16, void, ATTR_OPAQUE16)
+KVQ_PLAIN_ATTRIBUTE(UInt32, uint32_t, ATTR_UINT32)
+KVQ_PLAIN_ATTRIBUTE(UInt16, uint16_t, ATTR_UINT16)
+KVQ_PLAIN_ATTRIBUTE(Int16, int16_t, ATTR_INT16)
 
 void CKVQEditHook::Float(float* storage, const char* format, const char* name, int32_t kind, const char* hint,
                          AttributeCallback cb, void* cbObject, int32_t flag)
@@ -269,47 +250,14 @@ void CKVQEditHook::Float(float* storage, const char* format, const char* name, i
     Add(storage, name, ATTR_FLOAT, 0, format ? format : kDefaultFloatFormat, cb, cbObject, flag);
 }
 
-void CKVQEditHook::UInt8(uint8_t* storage, const char* name, int32_t kind, const char* hint, AttributeCallback cb,
-                         void* cbObject, int32_t flag)
-{
-    (void)kind, (void)hint;
-    Add(storage, name, ATTR_UINT8, 0, nullptr, cb, cbObject, flag);
-}
+KVQ_PLAIN_ATTRIBUTE(UInt8, uint8_t, ATTR_UINT8)
+KVQ_PLAIN_ATTRIBUTE(Int8, int8_t, ATTR_INT8)
+KVQ_PLAIN_ATTRIBUTE(Opaque13, void, ATTR_OPAQUE13)
+KVQ_PLAIN_ATTRIBUTE(Int32AsBool, int32_t, ATTR_INT32_BOOL)
+KVQ_PLAIN_ATTRIBUTE(BoolAsInt32, int32_t, ATTR_BOOL_INT32)
+KVQ_PLAIN_ATTRIBUTE(Int32, int32_t, ATTR_INT32)
 
-void CKVQEditHook::Int8(int8_t* storage, const char* name, int32_t kind, const char* hint, AttributeCallback cb,
-                        void* cbObject, int32_t flag)
-{
-    (void)kind, (void)hint;
-    Add(storage, name, ATTR_INT8, 0, nullptr, cb, cbObject, flag);
-}
-
-void CKVQEditHook::Opaque13(void* storage, const char* name, int32_t kind, const char* hint, AttributeCallback cb,
-                            void* cbObject, int32_t flag)
-{
-    (void)kind, (void)hint;
-    Add(storage, name, ATTR_OPAQUE13, 0, nullptr, cb, cbObject, flag);
-}
-
-void CKVQEditHook::Int32AsBool(int32_t* storage, const char* name, int32_t kind, const char* hint,
-                               AttributeCallback cb, void* cbObject, int32_t flag)
-{
-    (void)kind, (void)hint;
-    Add(storage, name, ATTR_INT32_BOOL, 0, nullptr, cb, cbObject, flag);
-}
-
-void CKVQEditHook::BoolAsInt32(int32_t* storage, const char* name, int32_t kind, const char* hint,
-                               AttributeCallback cb, void* cbObject, int32_t flag)
-{
-    (void)kind, (void)hint;
-    Add(storage, name, ATTR_BOOL_INT32, 0, nullptr, cb, cbObject, flag);
-}
-
-void CKVQEditHook::Int32(int32_t* storage, const char* name, int32_t kind, const char* hint, AttributeCallback cb,
-                         void* cbObject, int32_t flag)
-{
-    (void)kind, (void)hint;
-    Add(storage, name, ATTR_INT32, 0, nullptr, cb, cbObject, flag);
-}
+#undef KVQ_PLAIN_ATTRIBUTE
 
 // ---- using the table ----
 

@@ -7,6 +7,7 @@ extern "C" {
 #include <lua.h>
 }
 
+#include "io/Archive.h"
 #include "tolua++.h"
 
 // What tolua++ takes for granted, and what happens without a guard:
@@ -478,4 +479,23 @@ int GuardBoundClasses(lua_State* L)
     GuardToluaLibrary(L, classes);
     lua_settop(L, top);
     return count;
+}
+
+void SetClassCollector(lua_State* L, const char* typeName, int (*collect)(lua_State*))
+{
+    luaL_getmetatable(L, typeName);
+    if (lua_istable(L, -1)) {
+        lua_pushstring(L, ".collector");
+        lua_pushcfunction(L, collect);
+        lua_rawset(L, -3);
+    }
+    lua_pop(L, 1);
+}
+
+void* TakeCollectedObject(lua_State* L)
+{
+    void* object = tolua_tousertype(L, 1, nullptr);
+    if (object != nullptr)
+        KVQForgetPointer(object);
+    return object;
 }

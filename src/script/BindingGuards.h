@@ -23,3 +23,11 @@ void AcceptDotCalls(lua_State* L, const char* typeName, std::initializer_list<co
 // statics of every class be called with the dot. Safe to run again after more classes are
 // registered. Returns the number of class metatables looked at.
 int GuardBoundClasses(lua_State* L);
+
+// Sets the ".collector" of the class metatable named typeName (tolua++ runs it when a value made
+// by new_local is collected). Does nothing when no such metatable is registered.
+void SetClassCollector(lua_State* L, const char* typeName, int (*collect)(lua_State*));
+
+// For a collector: the object the collected value points at (null if none), with its pointer
+// token already forgotten so nothing written earlier can lead back to it. The caller deletes it.
+void* TakeCollectedObject(lua_State* L);

@@ -28,6 +28,13 @@ extern "C" {
 namespace {
 
 // An editor's view of a description: every attribute's full name with its widget kind and hint.
+// The plain attribute kinds all record just the name, editor kind and hint.
+#define KVQ_RECORD_PLAIN(Method, Type)                                                                  \
+    void Method(Type*, const char* n, int32_t k, const char* h, AttributeCallback, void*, int32_t) override \
+    {                                                                                                   \
+        Add(n, k, h);                                                                                   \
+    }
+
 class RecordingHook : public CIEditHook {
 public:
     struct Item {
@@ -57,52 +64,19 @@ public:
     void LabelledValue(void*, int32_t, int32_t, const char* n, int32_t k, const char* h, AttributeCallback, void*,
                        int32_t) override { Add(n, k, h); }
     void Action(const char* n, int32_t k, const char* h, AttributeCallback, void*, int32_t) override { Add(n, k, h); }
-    void String(CKVQString*, const char* n, int32_t k, const char* h, AttributeCallback, void*, int32_t) override
-    {
-        Add(n, k, h);
-    }
-    void Opaque16(void*, const char* n, int32_t k, const char* h, AttributeCallback, void*, int32_t) override
-    {
-        Add(n, k, h);
-    }
-    void UInt32(uint32_t*, const char* n, int32_t k, const char* h, AttributeCallback, void*, int32_t) override
-    {
-        Add(n, k, h);
-    }
-    void UInt16(uint16_t*, const char* n, int32_t k, const char* h, AttributeCallback, void*, int32_t) override
-    {
-        Add(n, k, h);
-    }
-    void Int16(int16_t*, const char* n, int32_t k, const char* h, AttributeCallback, void*, int32_t) override
-    {
-        Add(n, k, h);
-    }
+    KVQ_RECORD_PLAIN(String, CKVQString)
+    KVQ_RECORD_PLAIN(Opaque16, void)
+    KVQ_RECORD_PLAIN(UInt32, uint32_t)
+    KVQ_RECORD_PLAIN(UInt16, uint16_t)
+    KVQ_RECORD_PLAIN(Int16, int16_t)
     void Float(float*, const char*, const char* n, int32_t k, const char* h, AttributeCallback, void*,
                int32_t) override { Add(n, k, h); }
-    void UInt8(uint8_t*, const char* n, int32_t k, const char* h, AttributeCallback, void*, int32_t) override
-    {
-        Add(n, k, h);
-    }
-    void Int8(int8_t*, const char* n, int32_t k, const char* h, AttributeCallback, void*, int32_t) override
-    {
-        Add(n, k, h);
-    }
-    void Opaque13(void*, const char* n, int32_t k, const char* h, AttributeCallback, void*, int32_t) override
-    {
-        Add(n, k, h);
-    }
-    void Int32AsBool(int32_t*, const char* n, int32_t k, const char* h, AttributeCallback, void*, int32_t) override
-    {
-        Add(n, k, h);
-    }
-    void BoolAsInt32(int32_t*, const char* n, int32_t k, const char* h, AttributeCallback, void*, int32_t) override
-    {
-        Add(n, k, h);
-    }
-    void Int32(int32_t*, const char* n, int32_t k, const char* h, AttributeCallback, void*, int32_t) override
-    {
-        Add(n, k, h);
-    }
+    KVQ_RECORD_PLAIN(UInt8, uint8_t)
+    KVQ_RECORD_PLAIN(Int8, int8_t)
+    KVQ_RECORD_PLAIN(Opaque13, void)
+    KVQ_RECORD_PLAIN(Int32AsBool, int32_t)
+    KVQ_RECORD_PLAIN(BoolAsInt32, int32_t)
+    KVQ_RECORD_PLAIN(Int32, int32_t)
     void BeginGroup(void*, const char* n, int32_t k, const char* h, AttributeCallback, void*, int32_t,
                     bool) override
     {
@@ -130,6 +104,8 @@ private:
     std::vector<std::string> path_;
     std::string pendingGroup_;
 };
+
+#undef KVQ_RECORD_PLAIN
 
 // Stores an object's record and reads it into a fresh object of the same class.
 template <class T>

@@ -248,33 +248,16 @@ public:
             // The item is this block.
             top.itemState = ItemState::Done;
             std::string path = top.path + "/" + std::to_string(top.index);
-            Json* node;
-            if (loading_) {
-                node = &(*top.node)[static_cast<size_t>(top.index)];
-                if (!node->is_object())
-                    return Fail(path, "expected an object");
-            } else {
-                top.node->push_back(Json::object());
-                node = &top.node->back();
-            }
+            Json* node = ItemNode(top);
+            if (!node->is_object())
+                return Fail(path, "expected an object");
             frames_.push_back(Frame{node, false, false, path});
             return true;
         }
-        Frame* frame = FieldFrame();
-        if (!frame)
+        std::string path;
+        Json* node = OpenField(name, false, path);
+        if (!node)
             return false;
-        std::string key = KeyFor(*frame, name);
-        std::string path = frame->path + "/" + key;
-        Json* node;
-        if (loading_) {
-            node = Find(*frame, key);
-            if (!node)
-                return false;
-            if (!node->is_object())
-                return Fail(path, "expected an object");
-        } else {
-            node = &((*frame->node)[key] = Json::object());
-        }
         frames_.push_back(Frame{node, false, false, path});
         return true;
     }
@@ -289,23 +272,14 @@ public:
     {
         if (failed_)
             return false;
-        Frame* frame = FieldFrame();
-        if (!frame)
+        std::string path;
+        Json* node = OpenField(name, true, path);
+        if (!node)
             return false;
-        std::string key = KeyFor(*frame, name);
-        std::string path = frame->path + "/" + key;
-        Json* node;
         if (loading_) {
-            node = Find(*frame, key);
-            if (!node)
-                return false;
-            if (!node->is_array())
-                return Fail(path, "expected an array");
             if (node->size() > static_cast<size_t>(std::numeric_limits<int32_t>::max()))
                 return Fail(path, "too many items");
             count = static_cast<int32_t>(node->size());
-        } else {
-            node = &((*frame->node)[key] = Json::array());
         }
         frames_.push_back(Frame{node, true, false, path});
         return true;
@@ -417,19 +391,42 @@ private:
             return nullptr;
         }
         top.itemState = ItemState::Open;
-        Json* node;
-        if (loading_) {
-            node = &(*top.node)[static_cast<size_t>(top.index)];
-        } else {
-            top.node->push_back(Json::object());
-            node = &top.node->back();
-        }
+        Json* node = ItemNode(top);
         frames_.push_back(Frame{node, false, true, path});
         if (!node->is_object()) {
             Fail(path, "expected an object");
             return nullptr;
         }
         return &frames_.back();
+    }
+
+    // The value of the current item of a list: the stored one when loading, a new object when saving.
+    Json* ItemNode(Frame& list)
+    {
+        if (loading_)
+            return &(*list.node)[static_cast<size_t>(list.index)];
+        list.node->push_back(Json::object());
+        return &list.node->back();
+    }
+
+    // The named field of the current object, opened as a block (an object) or a list (an array):
+    // the stored value when loading (null, with the failure recorded, when it is missing or of
+    // the other type), a new empty one when saving. path receives the field's path.
+    Json* OpenField(const char* name, bool isList, std::string& path)
+    {
+        Frame* frame = FieldFrame();
+        if (!frame)
+            return nullptr;
+        std::string key = KeyFor(*frame, name);
+        path = frame->path + "/" + key;
+        if (!loading_)
+            return &((*frame->node)[key] = isList ? Json::array() : Json::object());
+        Json* node = Find(*frame, key);
+        if (node && !(isList ? node->is_array() : node->is_object())) {
+            Fail(path, isList ? "expected an array" : "expected an object");
+            return nullptr;
+        }
+        return node;
     }
 
     // Ends the current list item; returns the list's frame (null when the top is no list).

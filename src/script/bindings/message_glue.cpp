@@ -11,6 +11,7 @@
 #include <type_traits>
 
 #include "io/Archive.h"
+#include "script/BindingGuards.h"
 #include "script/bindings/geometry_glue.h"
 #include "tolua++.h"
 #include "ui/Message.h"
@@ -164,23 +165,8 @@ int Ptr(lua_State* L)
 // another message can never lead back to the freed object.
 int Collect(lua_State* L)
 {
-    auto* self = static_cast<CKVQMessage*>(tolua_tousertype(L, 1, nullptr));
-    if (self != nullptr) {
-        KVQForgetPointer(self);
-        delete self;
-    }
+    delete static_cast<CKVQMessage*>(TakeCollectedObject(L));
     return 0;
-}
-
-void SetCollector(lua_State* L, const char* typeName)
-{
-    luaL_getmetatable(L, typeName);
-    if (lua_istable(L, -1)) {
-        lua_pushstring(L, ".collector");
-        lua_pushcfunction(L, Collect);
-        lua_rawset(L, -3);
-    }
-    lua_pop(L, 1);
 }
 
 }  // namespace
@@ -188,8 +174,8 @@ void SetCollector(lua_State* L, const char* typeName)
 // Called by the generated module with the global module open, after the class is registered.
 void RegisterMessageGlue(lua_State* L)
 {
-    SetCollector(L, kMessageType);
-    SetCollector(L, "const CKVQMessage");
+    SetClassCollector(L, kMessageType, Collect);
+    SetClassCollector(L, "const CKVQMessage", Collect);
     tolua_beginmodule(L, kMessageType);
     tolua_function(L, "uiboolean", UiBoolean);
     tolua_function(L, "bool", Bool);

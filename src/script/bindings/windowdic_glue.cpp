@@ -2,6 +2,7 @@
 // colon), and the collector of dictionaries that scripts own.
 
 #include "io/Archive.h"
+#include "script/BindingGuards.h"
 #include "tolua++.h"
 #include "ui/Window.h"
 #include "ui/WindowDic.h"
@@ -47,23 +48,8 @@ int CloneClass(lua_State* L)
 // with it, so a message that carried it cannot lead back to it.
 int Collect(lua_State* L)
 {
-    auto* self = static_cast<CKVQWindowDic*>(tolua_tousertype(L, 1, nullptr));
-    if (self != nullptr) {
-        KVQForgetPointer(self);
-        delete self;
-    }
+    delete static_cast<CKVQWindowDic*>(TakeCollectedObject(L));
     return 0;
-}
-
-void SetCollector(lua_State* L, const char* typeName)
-{
-    luaL_getmetatable(L, typeName);
-    if (lua_istable(L, -1)) {
-        lua_pushstring(L, ".collector");
-        lua_pushcfunction(L, Collect);
-        lua_rawset(L, -3);
-    }
-    lua_pop(L, 1);
 }
 
 }  // namespace
@@ -71,8 +57,8 @@ void SetCollector(lua_State* L, const char* typeName)
 // Called by the generated module with the global module open, after the classes are registered.
 void RegisterWindowDicGlue(lua_State* L)
 {
-    SetCollector(L, "CKVQWindowDic");
-    SetCollector(L, "const CKVQWindowDic");
+    SetClassCollector(L, "CKVQWindowDic", Collect);
+    SetClassCollector(L, "const CKVQWindowDic", Collect);
     tolua_beginmodule(L, kManagerType);
     tolua_function(L, "GetDicByName", GetDicByName);
     tolua_function(L, "CloneClass", CloneClass);
