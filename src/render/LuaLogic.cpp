@@ -187,11 +187,7 @@ void CRenderObject_LuaLogic::Describe(CIEditHook& hook)
     hook.BeginGroup(this, kClassName, kEditCommands, kComponentCommands, nullptr, nullptr, 0, false);
     hook.EnterGroup();
     DescribeBase(hook);
-    // The entries live outside the object: one process-wide table cannot address them, so the
-    // runtime table leaves them out (an external editor still sees them).
-    const bool runtimeTable = dynamic_cast<CKVQEditHook*>(&hook) != nullptr;
-    hook.BeginGroup(&entries, "entries", kEditPlain, "", nullptr, nullptr, 0, runtimeTable);
-    hook.EnterGroup();
+    logic_support::BeginItemList(hook, &entries, "entries");
     for (size_t i = 0; i < entries.size(); ++i) {
         Entry& e = *entries[i];
         char itemName[32];

@@ -146,10 +146,7 @@ void CRenderObject_XMLLuaLogic::Describe(CIEditHook& hook)
     hook.BeginGroup(this, kClassName, kEditCommands, kComponentCommands, nullptr, nullptr, 0, false);
     hook.EnterGroup();
     DescribeBase(hook);
-    // The table lives outside the object (see LuaLogic): only external editors see it.
-    const bool runtimeTable = dynamic_cast<CKVQEditHook*>(&hook) != nullptr;
-    hook.BeginGroup(&entries, "entries", kEditPlain, "", nullptr, nullptr, 0, runtimeTable);
-    hook.EnterGroup();
+    logic_support::BeginItemList(hook, &entries, "entries");
     for (size_t i = 0; i < entries.size(); ++i) {
         Entry& e = entries[i];
         char itemName[32];

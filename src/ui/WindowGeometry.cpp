@@ -364,30 +364,32 @@ void CKVQWindow::SetSideAligned(int32_t side, int32_t alignment)
 
 // ---- the extern area ----
 
-void CKVQWindow::SetExtX(int32_t v)
+namespace {
+
+// Shifting the extern area: store, drop the cached rectangles, then tell the window.
+void ShiftExtern(CKVQWindow& window, int32_t& field, int32_t v, const char* event)
 {
-    if (IsDeleted())
+    if (window.IsDeleted())
         return;
-    nExtX = v;
-    SetDirty();
-    InvalidateCharCache();
+    field = v;
+    window.SetDirty();
+    window.InvalidateCharCache();
     CKVQMessage message;
     message.Int32(v);
-    SendEvent("OnExtX", &message);
-    Invalidate();
+    window.SendEvent(event, &message);
+    window.Invalidate();
+}
+
+}  // namespace
+
+void CKVQWindow::SetExtX(int32_t v)
+{
+    ShiftExtern(*this, nExtX, v, "OnExtX");
 }
 
 void CKVQWindow::SetExtY(int32_t v)
 {
-    if (IsDeleted())
-        return;
-    nExtY = v;
-    SetDirty();
-    InvalidateCharCache();
-    CKVQMessage message;
-    message.Int32(v);
-    SendEvent("OnExtY", &message);
-    Invalidate();
+    ShiftExtern(*this, nExtY, v, "OnExtY");
 }
 
 // The extra room moves every child anchored to the right or bottom, so their cached rectangles
