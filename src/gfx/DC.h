@@ -118,6 +118,14 @@ public:
     virtual int32_t ResetDevice() { return 0; }
     virtual bool IsDirty() { return false; }
 
+    // Not a device slot: reads what the last scene drew back as RGBA rows, top row first
+    // (screenshots and tests). False when the device cannot.
+    virtual bool ReadFrame(std::vector<uint8_t>& rgba, int32_t& width, int32_t& height)
+    {
+        (void)rgba, (void)width, (void)height;
+        return false;
+    }
+
     // A window's end of drawing undoes what its start pushed: its colour mask, then its scale.
     virtual void EndWindow()
     {

@@ -24,6 +24,8 @@ int RunCfg(const ToolArgs& args);
 // Layout commands (dump, build) and attribute names.
 int RunLayout(const ToolArgs& args);
 int RunAttrs(const ToolArgs& args);
+// Image set commands (dump, build).
+int RunImageSet(const ToolArgs& args);
 // Runs a Lua script inside an initialised engine.
 int RunLua(const ToolArgs& args);
 

@@ -19,6 +19,7 @@ const ToolCommand kCommands[] = {
     {"unpack", "PKG.KVQ DIR", "extract every entry below DIR", RunUnpack},
     {"cfg", "FILE [SECTION KEY]", "print what the engine reads from a default.cfg", RunCfg},
     {"layout", "dump FILE | build FILE.json OUT", "a layout or window-list file as JSON, and back", RunLayout},
+    {"imageset", "dump FILE | build FILE.json OUT", "an image set (\".set\") file as JSON, and back", RunImageSet},
     {"attrs", "window | CLASS", "print the full attribute names of windows or a render-object class", RunAttrs},
     {"lua", "FILE.lua [ARGS...]", "run a script inside an initialised engine (no window)", RunLua},
 };

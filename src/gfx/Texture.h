@@ -1,0 +1,165 @@
+#pragma once
+// Textures by integer id. Render objects name images by file; the cache decodes a file once,
+// keeps a texture object per id, and the drawing device draws from it. The kind of texture follows
+// the device: GL textures with a pixel copy for the OpenGL device, plain decoded images for the
+// software device.
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "common/Types.h"
+
+// Texture kinds, chosen by start-up together with the drawing device.
+enum TextureKind : int32_t {
+    kTextureMemoryImage = 0,
+    kTextureOpenGL = 1,
+    kTextureDirect3D8 = 2,
+};
+void SetTextureKind(int32_t kind);
+int32_t GetTextureKind();
+// GL uploads happen only once the OpenGL device has a context (it switches them on); before that
+// GL textures keep their pixel copy only.
+void SetTextureUploadEnabled(bool enabled);
+bool IsTextureUploadEnabled();
+
+class ITextureObject {
+public:
+    virtual ~ITextureObject() = default;
+    // Pixel copy: 8-bit R, G, B, A per pixel, rows of GetTexWidth() pixels.
+    virtual uint8_t* GetBits() = 0;
+    virtual void Refresh() = 0;
+    // Releases the GPU texture and the pixel copy and deletes the object.
+    virtual void Destroy() = 0;
+    virtual int32_t GetWidth() = 0;
+    virtual int32_t GetHeight() = 0;
+    virtual void SetWidth(int32_t width) = 0;
+    virtual void SetHeight(int32_t height) = 0;
+    virtual int32_t GetTexWidth() = 0;
+    virtual int32_t GetTexHeight() = 0;
+    virtual void Upload() = 0;
+    virtual void Release() = 0;
+    virtual void GetRect(KVQRect& rect) = 0;
+    virtual void SetOffset(int32_t x, int32_t y) = 0;
+    // Writes a block of RGBA pixels (rows of width pixels) at (x, y); with blend each pixel is mixed
+    // by its alpha. The part outside the allocated area is cut off.
+    virtual void Paste(int32_t x, int32_t y, const uint8_t* pixels, int32_t width, int32_t height, bool blend) = 0;
+    virtual int32_t GetKind() = 0;
+};
+
+// The smallest power of two >= size (1 stays 1; sizes <= 0 give 1).
+int32_t PowerOfTwoAtLeast(int32_t size);
+
+class CKVQOpenGLESTexture : public ITextureObject {
+public:
+    // Copies width x height RGBA pixels (rows of width) into a zero-filled power-of-two pixel copy
+    // and uploads it when a GL context is current.
+    CKVQOpenGLESTexture(const uint8_t* pixels, int32_t width, int32_t height, int32_t x, int32_t y);
+    ~CKVQOpenGLESTexture() override;
+
+    uint8_t* GetBits() override;
+    void Refresh() override;
+    void Destroy() override;
+    int32_t GetWidth() override { return width_; }
+    int32_t GetHeight() override { return height_; }
+    void SetWidth(int32_t width) override { width_ = width; }
+    void SetHeight(int32_t height) override { height_ = height; }
+    int32_t GetTexWidth() override { return texWidth_; }
+    int32_t GetTexHeight() override { return texHeight_; }
+    void Upload() override;
+    void Release() override;
+    void GetRect(KVQRect& rect) override;
+    void SetOffset(int32_t x, int32_t y) override { offsetX_ = x, offsetY_ = y; }
+    void Paste(int32_t x, int32_t y, const uint8_t* pixels, int32_t width, int32_t height, bool blend) override;
+    int32_t GetKind() override { return kTextureOpenGL; }
+
+    // The GL texture name; -1 while there is none.
+    int32_t GetGLName() const { return glName_; }
+    // Uploads when there is no GL name yet, uploads are enabled and the last attempt did not fail
+    // (the device calls it before drawing, so textures made before the context exists still draw).
+    void EnsureUploaded();
+
+private:
+    int32_t glName_ = -1;
+    int32_t width_ = 0;
+    int32_t height_ = 0;
+    int32_t offsetX_ = 0;
+    int32_t offsetY_ = 0;
+    int32_t texWidth_ = 1;
+    int32_t texHeight_ = 1;
+    std::vector<uint8_t> pixels_;
+};
+
+// A decoded image in memory (the software device's textures).
+class CKVQImageTexture : public ITextureObject {
+public:
+    CKVQImageTexture(const uint8_t* pixels, int32_t width, int32_t height);
+    uint8_t* GetBits() override;
+    void Refresh() override {}
+    void Destroy() override;
+    int32_t GetWidth() override { return width_; }
+    int32_t GetHeight() override { return height_; }
+    void SetWidth(int32_t width) override { width_ = width; }
+    void SetHeight(int32_t height) override { height_ = height; }
+    int32_t GetTexWidth() override { return texWidth_; }
+    int32_t GetTexHeight() override { return texHeight_; }
+    void Upload() override {}
+    void Release() override {}
+    void GetRect(KVQRect& rect) override;
+    void SetOffset(int32_t x, int32_t y) override { offsetX_ = x, offsetY_ = y; }
+    void Paste(int32_t x, int32_t y, const uint8_t* pixels, int32_t width, int32_t height, bool blend) override;
+    int32_t GetKind() override { return kTextureMemoryImage; }
+
+private:
+    int32_t width_ = 0;
+    int32_t height_ = 0;
+    int32_t offsetX_ = 0;
+    int32_t offsetY_ = 0;
+    int32_t texWidth_ = 0;
+    int32_t texHeight_ = 0;
+    std::vector<uint8_t> pixels_;
+};
+
+// Owned by the cache; destroying it destroys the texture.
+struct TextureHandle {
+    ITextureObject* texture = nullptr;
+    int32_t id = -1;
+    ~TextureHandle();
+};
+
+// A texture of the current kind from RGBA pixels (rows of width); null for kinds this platform
+// cannot make (Direct3D 8).
+ITextureObject* CreateTexture(const uint8_t* pixels, int32_t width, int32_t height);
+
+class CTextureCache {
+public:
+    static CTextureCache& Instance();
+
+    // The id of the named image, decoding it on first use; -1 for a null name, a missing file or
+    // data that is not an image (nothing is cached then, so a later call tries again).
+    int32_t LoadTexture(const char* name);
+    TextureHandle* GetTexture(int32_t id);
+    // The texture object of an id, or null (what the drawing devices use).
+    ITextureObject* GetTextureObject(int32_t id);
+    void RemoveTexture(const char* name);
+    TextureHandle* CloneTexture(int32_t id, const char* newName, const KVQRect& rect);
+    TextureHandle* CopyTexture(int32_t id, const char* newName);
+    // Registers pixels under a name without a file (tests, generated images); returns the id.
+    int32_t AddTexture(const char* name, const uint8_t* pixels, int32_t width, int32_t height);
+    void UploadAll();
+    void ReleaseAll();
+    // Drops every texture (tests).
+    void Clear();
+    size_t Count() const { return handles_.size(); }
+
+private:
+    CTextureCache() = default;
+    int32_t Insert(const std::string& name, ITextureObject* texture);
+
+    std::map<std::string, int32_t> names_;
+    std::map<int32_t, std::unique_ptr<TextureHandle>> handles_;
+    int32_t nextId_ = 1;
+    std::vector<uint8_t> scratch_;  // file bytes, reused between loads
+};
