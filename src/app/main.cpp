@@ -1,5 +1,5 @@
-// kvqgame: the runtime's entry. For now it reads the command line and "default.cfg", decides
-// what the game would start with, and reports it; the window and the frame loop come later.
+// kvqgame: the runtime's entry. Reads the command line, enters the game's application folder and
+// hands the run to the shell.
 
 #include <cstdio>
 #include <filesystem>
@@ -8,7 +8,9 @@
 #include <vector>
 
 #include "app/CoreCfg.h"
+#include "app/Shell.h"
 #include "app/StartConfig.h"
+#include "gfx/DeviceKinds.h"
 #include "io/FileSystem.h"
 #include "platform/DebugOutput.h"
 
@@ -17,9 +19,15 @@ namespace {
 void PrintUsage(FILE* out)
 {
     std::fprintf(out,
-                 "usage: kvqgame [--root DIR] [--] [LAYOUT [WIDTHxHEIGHT [SWAP]]]\n\n"
-                 "  --root DIR   the game's application folder (default: the executable's folder)\n"
-                 "  --help       show this text\n\n"
+                 "usage: kvqgame [OPTIONS] [--] [LAYOUT [WIDTHxHEIGHT [SWAP]]]\n\n"
+                 "  --root DIR         the game's application folder (default: the executable's folder)\n"
+                 "  --headless         run without a screen (offscreen video, silent audio, virtual clock)\n"
+                 "  --device KIND      opengl (default) or software\n"
+                 "  --ticks N          stop after N ticks\n"
+                 "  --screenshot FILE  write the last frame as PNG when the run ends\n"
+                 "  --replay FILE      feed recorded input (lines of \"TICK EVENT ARGS\")\n"
+                 "  --report           print what the game would start with, and exit\n"
+                 "  --help             show this text\n\n"
                  "LAYOUT starts that layout from loose files instead of the configured package and\n"
                  "\"MainUI\"; WIDTHxHEIGHT sizes the window unless default.cfg names a width; a SWAP\n"
                  "other than 0 exchanges width and height.\n");
@@ -46,6 +54,14 @@ bool EnterApplicationFolder(const std::string& root, std::string& folder)
         folder += '/';
     GetFileSystem().SetApplicationFolder(folder);
     return true;
+}
+
+// Files named on the command line are the user's, relative to where kvqgame was started.
+std::string AbsoluteFromHere(const std::string& path)
+{
+    std::error_code error;
+    std::filesystem::path absolute = std::filesystem::absolute(path, error);
+    return error ? path : absolute.string();
 }
 
 void Report(const std::string& folder, bool configFound, const StartChoice& start)
@@ -85,12 +101,48 @@ void Report(const std::string& folder, bool configFound, const StartChoice& star
     }
 }
 
+bool ParseTicks(const std::string& text, uint64_t& ticks)
+{
+    if (text.empty() || text.size() > 18)
+        return false;
+    uint64_t n = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9')
+            return false;
+        n = n * 10 + static_cast<uint64_t>(c - '0');
+    }
+    ticks = n;
+    return true;
+}
+
+bool ParseDevice(const std::string& name, int32_t& kind)
+{
+    if (name == "opengl")
+        kind = kDeviceKindOpenGL;
+    else if (name == "software")
+        kind = kDeviceKindSoftware;
+    else if (name == "d3d8")
+        kind = kDeviceKindDirect3D8;  // accepted so that the clean failure can be seen
+    else
+        return false;
+    return true;
+}
+
+int Usage(const std::string& message)
+{
+    std::fprintf(stderr, "kvqgame: %s\n", message.c_str());
+    PrintUsage(stderr);
+    return 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
     std::string root;
     std::vector<std::string> words;
+    ShellOptions options;
+    bool report = false;
     bool optionsEnded = false;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -98,21 +150,41 @@ int main(int argc, char** argv)
             words.push_back(arg);
             continue;
         }
+        // Options that take a value.
+        const bool hasValue = i + 1 < argc;
+        const std::string value = hasValue ? argv[i + 1] : "";
         if (arg == "--") {
             optionsEnded = true;
         } else if (arg == "--help" || arg == "-h") {
             PrintUsage(stdout);
             return 0;
-        } else if (arg == "--root") {
-            if (i + 1 >= argc) {
-                std::fprintf(stderr, "kvqgame: --root needs a folder\n");
+        } else if (arg == "--headless") {
+            options.headless = true;
+        } else if (arg == "--report") {
+            report = true;
+        } else if (arg == "--root" || arg == "--device" || arg == "--ticks" || arg == "--screenshot" ||
+                   arg == "--replay") {
+            if (!hasValue) {
+                std::fprintf(stderr, "kvqgame: %s needs a value\n", arg.c_str());
                 return 1;
             }
-            root = argv[++i];
+            ++i;
+            if (arg == "--root") {
+                root = value;
+            } else if (arg == "--device") {
+                if (!ParseDevice(value, options.deviceKind))
+                    return Usage("unknown device '" + value + "' (opengl or software)");
+            } else if (arg == "--ticks") {
+                if (!ParseTicks(value, options.ticks))
+                    return Usage("--ticks needs a whole number, not '" + value + "'");
+                options.limitTicks = true;
+            } else if (arg == "--screenshot") {
+                options.screenshotPath = AbsoluteFromHere(value);
+            } else {
+                options.replayPath = AbsoluteFromHere(value);
+            }
         } else {
-            std::fprintf(stderr, "kvqgame: unknown option '%s'\n", arg.c_str());
-            PrintUsage(stderr);
-            return 1;
+            return Usage("unknown option '" + arg + "'");
         }
     }
 
@@ -131,9 +203,10 @@ int main(int argc, char** argv)
     }
     // The command line's size is set first so that a width in default.cfg replaces it.
     ApplyCommandLine(commandLine, GetCoreCfg());
-    const bool configFound = LoadConfig();
-    const StartChoice start = ChooseStart(GetCoreCfg(), GetConfigStore());
-
-    Report(folder, configFound, start);
-    return 0;
+    if (report) {
+        const bool configFound = LoadConfig();
+        Report(folder, configFound, ChooseStart(GetCoreCfg(), GetConfigStore()));
+        return 0;
+    }
+    return RunGame(options);
 }

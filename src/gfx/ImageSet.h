@@ -10,6 +10,9 @@
 
 #include "common/Types.h"
 
+class CIArchive;
+class CISerial;
+
 struct ImageSetEntry {
     std::string name;
     KVQRect rect;
@@ -22,11 +25,17 @@ public:
     // Reads the set's record from a file through the file system; false when the file is missing
     // or damaged (the set is then left empty).
     bool Load(const char* path);
-    // Writes the record to a file on disk.
+    // Writes the record to a file on disk; false when it cannot be written.
     bool Save(const char* path);
+    // The same record from or to any stream (tools, memory). A damaged or truncated record loads
+    // as false and leaves the set empty.
+    bool LoadFrom(CISerial& serial);
+    bool SaveTo(CISerial& serial);
     // Replaces the rect of an entry, or appends a new entry.
     void SetRect(const char* name, const KVQRect& rect);
-    const ImageSetEntry* GetRect(const char* name) const;  // null when there is no such entry
+    // Null when there is no such entry. With several entries of one name, the first. The entry
+    // stays valid until the next SetRect or load.
+    const ImageSetEntry* GetRect(const char* name) const;
 
     const std::string& GetImageName() const { return imageName_; }
     void SetImageName(const std::string& name) { imageName_ = name; }
@@ -34,7 +43,16 @@ public:
     const std::string& GetNames() const { return names_; }
     const std::vector<ImageSetEntry>& Entries() const { return entries_; }
 
+    // Smallest stored entry: a name held as a single zero count, then four int32s. Counts that
+    // promise more entries than the bytes left could hold are damage.
+    static constexpr int32_t kMinEntryBytes = 4 + 4 * 4;
+
 private:
+    // The record, in both directions: image name, names text, entry count, entries.
+    bool Serialize(CIArchive& ar);
+    void Reset();
+    void Append(ImageSetEntry entry);
+
     std::string imageName_;
     std::string names_ = "|";
     std::vector<ImageSetEntry> entries_;

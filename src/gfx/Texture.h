@@ -12,7 +12,7 @@
 
 #include "common/Types.h"
 
-// Texture kinds, chosen by start-up together with the drawing device.
+// Texture kinds, chosen by start-up together with the drawing device (memory images until then).
 enum TextureKind : int32_t {
     kTextureMemoryImage = 0,
     kTextureOpenGL = 1,
@@ -49,8 +49,16 @@ public:
     virtual int32_t GetKind() = 0;
 };
 
-// The smallest power of two >= size (1 stays 1; sizes <= 0 give 1).
+// The largest side a texture may have: what the image decoder accepts, and far beyond what a
+// device can draw (it keeps a hostile size from allocating absurdly).
+constexpr int32_t kMaxTextureSide = 16384;
+
+// The smallest power of two >= size (1 stays 1; sizes <= 0 give 1; sizes beyond 2^30 give 2^30).
 int32_t PowerOfTwoAtLeast(int32_t size);
+
+// The line logged for GL failures while a texture is made: allocated width, allocated height,
+// the GL error, the GL name.
+constexpr const char* kCreateTextureLog = "CreateTexture:%d, %d, %d, %d";
 
 class CKVQOpenGLESTexture : public ITextureObject {
 public:
@@ -82,7 +90,10 @@ public:
     void EnsureUploaded();
 
 private:
+    void LogUpload(uint32_t error);
+
     int32_t glName_ = -1;
+    bool uploadFailed_ = false;  // the last Upload met a GL error: EnsureUploaded does not retry
     int32_t width_ = 0;
     int32_t height_ = 0;
     int32_t offsetX_ = 0;
@@ -130,7 +141,7 @@ struct TextureHandle {
 };
 
 // A texture of the current kind from RGBA pixels (rows of width); null for kinds this platform
-// cannot make (Direct3D 8).
+// cannot make (Direct3D 8), for null pixels and for sizes outside 1 … kMaxTextureSide.
 ITextureObject* CreateTexture(const uint8_t* pixels, int32_t width, int32_t height);
 
 class CTextureCache {
@@ -144,9 +155,16 @@ public:
     // The texture object of an id, or null (what the drawing devices use).
     ITextureObject* GetTextureObject(int32_t id);
     void RemoveTexture(const char* name);
+    // The texture named newName when there is one (cached, or a file of that name); otherwise a
+    // new texture of rect's size holding that part of the source's pixel copy (parts outside the
+    // source read as transparent black), registered under newName. Null when newName is null,
+    // the source id is unknown or rect has no area.
     TextureHandle* CloneTexture(int32_t id, const char* newName, const KVQRect& rect);
+    // CloneTexture of the source's whole allocated area.
     TextureHandle* CopyTexture(int32_t id, const char* newName);
-    // Registers pixels under a name without a file (tests, generated images); returns the id.
+    // Registers pixels under a name without a file (tests, generated images); returns the id, or
+    // -1 when no texture can be made. A name already registered keeps its id and gets the new
+    // pixels.
     int32_t AddTexture(const char* name, const uint8_t* pixels, int32_t width, int32_t height);
     void UploadAll();
     void ReleaseAll();

@@ -1,5 +1,9 @@
 #include "platform/MessageBox.h"
 
+#include "platform/Video.h"
+
+#include <SDL.h>
+
 #include <cstdio>
 
 namespace platform {
@@ -10,7 +14,7 @@ bool windowShown = false;
 
 void WriteNotice(const char* text, const char* caption)
 {
-    std::fprintf(stderr, "%s: %s\n", caption != nullptr ? caption : "", text != nullptr ? text : "");
+    std::fprintf(stderr, "%s: %s\n", caption, text);
     std::fflush(stderr);
 }
 
@@ -18,12 +22,15 @@ void WriteNotice(const char* text, const char* caption)
 
 void ShowMessageBox(const char* text, const char* caption)
 {
-    if (windowShown) {
-        // The windowed notice comes with the SDL window; until then it goes where the headless
-        // one goes, so that nothing ever waits for a click.
-        WriteNotice(text, caption);
+    if (text == nullptr)
+        text = "";
+    if (caption == nullptr)
+        caption = "";
+    // Only a visible window of a windowed run has someone in front of it to click the notice away;
+    // everywhere else a modal box would stop the run for good.
+    if (windowShown && SDL_WasInit(SDL_INIT_VIDEO) != 0 && !IsHeadless() &&
+        SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_INFORMATION, caption, text, nullptr) == 0)
         return;
-    }
     WriteNotice(text, caption);
 }
 

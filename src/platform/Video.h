@@ -62,6 +62,7 @@ void GetClientSize(Window* window, int32_t& width, int32_t& height);
 void SetWindowTitle(Window* window, const char* title);
 
 // The GL context of the window: created once, made current, and presented by swapping.
+// CreateGLContext also loads the GL functions (GLEW); it refuses windows made without withGL.
 bool CreateGLContext(Window* window, std::string& error);
 bool MakeGLCurrent(Window* window);
 void SwapGLWindow(Window* window);

@@ -5,7 +5,9 @@
 #include "render/Line.h"
 #include "render/LuaLogic.h"
 #include "render/MiniLogic.h"
+#include "render/Picture.h"
 #include "render/Rectangle.h"
+#include "render/SpriteList.h"
 #include "render/TimerLogic.h"
 #include "render/XMLLuaLogic.h"
 
@@ -66,6 +68,8 @@ void RegisterRenderClasses()
     static const Class kClasses[] = {
         {CRenderObject_Rectangle::kClassName, &CRenderObject_Rectangle::Create},
         {CRenderObject_Line::kClassName, &CRenderObject_Line::Create},
+        {CRenderObject_Pitcture::kClassName, &CRenderObject_Pitcture::Create},
+        {CRenderObject_SpriteList::kClassName, &CRenderObject_SpriteList::Create},
         {CRenderObject_BridgeMessage::kClassName, &CRenderObject_BridgeMessage::Create},
         {CRenderObject_MiniLogic::kClassName, &CRenderObject_MiniLogic::Create},
         {CRenderObject_TimerLogic::kClassName, &CRenderObject_TimerLogic::Create},

@@ -6,6 +6,7 @@
 // runs silently.
 
 #include <cstdint>
+#include <string>
 
 class SimpleAudioEngine {
 public:
@@ -37,6 +38,30 @@ public:
     void preloadEffect(const char* path);
     void unloadEffect(const char* path);
 
+    // What the engine holds, for sound objects, the shell and tests.
+    bool isEffectLoaded(const char* path);
+    // Playing includes paused; false once the effect has finished or was stopped.
+    bool isEffectActive(uint32_t id);
+    bool isEffectPaused(uint32_t id);
+    // False while the game runs silently (no device could be opened).
+    bool isDeviceOpen();
+
 private:
     SimpleAudioEngine() = default;
 };
+
+// The write path's folder that packaged sounds are extracted to.
+inline constexpr const char* kSoundFolder = "sound";
+
+// The real path of a game sound name: a packaged sound is extracted to the write path's sound
+// folder (ExtractToWritePath); otherwise a loose file in the application folder, its sound
+// folder or a search path (exact name first, then the final part in any letter case). "" when
+// there is none, or when the name would leave those folders.
+std::string ResolveSoundFile(const char* name);
+// The path the name was last resolved to, without resolving it again ("" when it never was):
+// unloading by game name reaches the data that loading by that name cached.
+std::string ResolvedSoundFile(const char* name);
+
+// The game file name most recently handed to the audio paths by scripts.
+const std::string& GetLastSoundName();
+void SetLastSoundName(const char* name);

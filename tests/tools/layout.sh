@@ -33,7 +33,7 @@ json=layout_unknown_class.ui.json
 grep -q '"window": {' $json || fail "layout dump has no top-level window"
 grep -q '"class": "Rectangle"' $json || fail "dump lacks the rectangle's class"
 grep -q '"FillColor.red": 10' $json || fail "dump lacks the rectangle's fields"
-grep -q '"class": "Picture"' $json || fail "dump lacks the unknown class's name"
+grep -q '"class": "Unknown"' $json || fail "dump lacks the unknown class's name"
 grep -q '"bytes": "01000000' $json || fail "dump lacks the unknown object's bytes"
 grep -q '"name": "Pressed"' $json || fail "dump lacks the state name"
 grep -q '"name": "你好"' $json || fail "dump lacks the code-page state name as UTF-8"

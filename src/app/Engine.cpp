@@ -1,0 +1,288 @@
+#include "app/Engine.h"
+
+#include <clocale>
+#include <cmath>
+#include <cstdio>
+#include <limits>
+
+#include "app/Clock.h"
+#include "app/CoreCfg.h"
+#include "app/StartConfig.h"
+#include "common/Types.h"
+#include "gfx/DC.h"
+#include "gfx/DeviceKinds.h"
+#include "gfx/Texture.h"
+#include "io/FileSystem.h"
+#include "render/RenderRegistry.h"
+#include "script/LuaHost.h"
+#include "services/SimpleAudioEngine.h"
+#include "ui/Message.h"
+#include "ui/TimerSystem.h"
+#include "ui/Window.h"
+#include "ui/WindowMgr.h"
+
+namespace {
+
+// The locale games written for this engine were made under. Numbers never depend on it (they
+// are always read and written in the C locale), so its absence here changes nothing.
+constexpr const char* kGameLocale = "Chinese_People's Republic of China.936";
+
+constexpr const char* kOnAutoScale = "OnAutoScale";
+constexpr const char* kOnPause = "OnKVQPause";
+constexpr const char* kOnResume = "OnKVQResume";
+
+constexpr const char* kScriptErrorPrefix = "script error: ";
+
+struct EngineState {
+    bool haveLastFrameTime = false;
+    uint32_t lastFrameTime = 0;
+    std::string errorDisplayText;
+};
+
+EngineState& State()
+{
+    static EngineState state;
+    return state;
+}
+
+void Broadcast(const char* name)
+{
+    CKVQMessage message;
+    CKVQWindowMgr::Instance().ProcessMessage(name, &message, nullptr);
+}
+
+// Marks the whole root dirty (its rectangle reaches the device with flag 0).
+void InvalidateRoot()
+{
+    if (CKVQWindow* root = CKVQWindowMgr::Instance().GetRoot())
+        root->Invalidate(nullptr, 0);
+}
+
+KVQRect RootRect()
+{
+    CKVQWindow* root = CKVQWindowMgr::Instance().GetRoot();
+    return root != nullptr ? root->GetRect() : KVQRect{};
+}
+
+// Truncation toward zero that stays defined for values outside the int32 range.
+int32_t Truncate(double value)
+{
+    if (!(value == value))
+        return 0;
+    if (value >= static_cast<double>(std::numeric_limits<int32_t>::max()))
+        return std::numeric_limits<int32_t>::max();
+    if (value <= static_cast<double>(std::numeric_limits<int32_t>::min()))
+        return std::numeric_limits<int32_t>::min();
+    return static_cast<int32_t>(value);
+}
+
+void LoadStartLayout(bool suppressStartLayout)
+{
+    const StartChoice start = ChooseStart(GetCoreCfg(), GetConfigStore());
+    if (!start.fromCommandLine && suppressStartLayout)
+        return;
+    GetFileSystem().SetPackageName(start.packageName);
+    CKVQWindowMgr& manager = CKVQWindowMgr::Instance();
+    manager.Load(start.startLayout.c_str());
+    if (CKVQWindow* root = manager.GetRoot())
+        root->SetPos(KVQPoint{0, 0});
+}
+
+// A script error becomes the text kept on screen in debug mode. No font draws it yet, so each
+// new error goes to standard error once; the text itself is kept as the screen would keep it.
+void TakeScriptError()
+{
+    if (!GetCoreCfg().IsDebuging)
+        return;
+    CKVQLuaHost* host = GetCurrentHost();
+    if (host == nullptr || host->GetLastErrorText()[0] == 0)
+        return;
+    EngineState& state = State();
+    state.errorDisplayText = host->GetLastErrorText();
+    host->ClearLastError();
+    std::fprintf(stderr, "%s%s\n", kScriptErrorPrefix, state.errorDisplayText.c_str());
+}
+
+}  // namespace
+
+CAutoFlip::~CAutoFlip()
+{
+    if (CKVQDC* device = GetCurrentDevice())
+        device->RequestRedraw();
+}
+
+bool KVQAPI_Init(int32_t kind, bool suppressStartLayout, std::string* error)
+{
+    std::setlocale(LC_ALL, kGameLocale);  // fails on most systems: that is fine
+    std::setlocale(LC_NUMERIC, "C");
+
+    LoadConfig();
+    RegisterRenderClasses();
+    InitScriptHost();
+    RegisterDeviceKinds();
+
+    const char* name = DeviceKindName(kind);
+    CKVQDC* device = name != nullptr ? CreateDevice(name) : nullptr;
+    if (device == nullptr) {
+        if (error != nullptr) {
+            *error = name != nullptr ? std::string("the drawing device \"") + name +
+                                           "\" is not available on this platform"
+                                     : "unknown drawing device kind " + std::to_string(kind);
+        }
+        return false;
+    }
+    SetCurrentDevice(device);  // kept for the life of the process, like the window tree
+    SetTextureKind(DeviceKindTextureKind(kind));
+
+    KVQAPI_SetFrameInterval(kDefaultFrameInterval);
+    LoadStartLayout(suppressStartLayout);
+    return true;
+}
+
+int32_t KVQAPI_Update()
+{
+    KVQCoreCfg& cfg = GetCoreCfg();
+    const uint32_t now = KVQAPI_timeGetSystemTime();
+    if (cfg.nLastTick == 0 || cfg.nLastTick > now)
+        cfg.nLastTick = now;
+    cfg.nTickAccum += now - cfg.nLastTick;
+    cfg.nLastTick = now;
+    if (cfg.nTickAccum < cfg.nFrameInterval)
+        return kNoTick;
+    cfg.nTickAccum -= cfg.nFrameInterval;
+    if (cfg.nTickAccum >= kMaxTickBacklog)
+        cfg.nTickAccum = 0;
+    if (cfg.IsPaused)
+        return kNoTick;
+
+    AdvanceFrameCounter();
+    CAutoFlip flip;
+    EngineState& state = State();
+    const uint32_t frameTime = KVQAPI_timeGetTime();
+    if (!state.haveLastFrameTime) {
+        state.lastFrameTime = frameTime;  // the first tick has dt = 0
+        state.haveLastFrameTime = true;
+    }
+    const uint32_t dt = frameTime - state.lastFrameTime;
+    if (dt != 0) {
+        // Finished HTTP responses are handed over here, first, once the engine has an HTTP client.
+        state.lastFrameTime = frameTime;
+        CKVQWindowMgr::Instance().Update(dt);
+        WindowModule::Get().ReleaseDeleted();
+        KVQAPI_UpdateTimer(static_cast<int32_t>(dt));
+        InvalidateRoot();
+    }
+    return kTickRun;
+}
+
+void KVQAPI_Render()
+{
+    if (GetCoreCfg().IsPaused)
+        return;
+    CKVQDC* device = GetCurrentDevice();
+    if (device == nullptr)
+        return;
+    KVQRect paint;
+    device->GetInvalidRect(paint);
+    if (!paint.IsEmpty()) {
+        const KVQRect rect = RootRect();
+        device->InvalidateRect(rect, 0);
+        device->BeginScene();
+        CKVQWindowMgr::Instance().Render(*device);
+        TakeScriptError();
+        device->EndScene();
+    }
+    if (device->IsDirty())
+        device->Flip();
+}
+
+bool KVQAPI_AutoScale()
+{
+    KVQCoreCfg& cfg = GetCoreCfg();
+    if (!cfg.IsAutoScale)
+        return true;
+    CKVQWindow* root = CKVQWindowMgr::Instance().GetRoot();
+    const int32_t width = root != nullptr ? root->GetWidth() : 0;
+    const int32_t height = root != nullptr ? root->GetHeight() : 0;
+
+    const float sx = static_cast<float>(static_cast<double>(cfg.nScreenWidth) / width);
+    const float sy = static_cast<float>(static_cast<double>(cfg.nScreenHeight) / height);
+    float scale = sx < sy ? sx : sy;
+    // A root without a size (or no root) would give an infinite or undefined scale: keep 1.
+    if (!(sx > 0.0f) || !(sy > 0.0f) || !std::isfinite(scale))
+        scale = 1.0f;
+    cfg.fAutoScaleX = scale;
+    cfg.fAutoScaleY = scale;
+    const int32_t offsetX = Truncate((cfg.nScreenWidth - static_cast<double>(width) * scale) / 2.0);
+    const int32_t offsetY = Truncate((cfg.nScreenHeight - static_cast<double>(height) * scale) / 2.0);
+    cfg.nAutoOffsetX = offsetX < 0 ? 0 : offsetX;
+    cfg.nAutoOffsetY = offsetY < 0 ? 0 : offsetY;
+
+    Broadcast(kOnAutoScale);
+    return true;
+}
+
+void KVQAPI_Pause()
+{
+    Broadcast(kOnPause);
+    // The HTTP client pauses here once the engine has one; fonts release their textures here too.
+    GetCoreCfg().IsPaused = true;
+    CTextureCache::Instance().ReleaseAll();
+    if (CKVQDC* device = GetCurrentDevice())
+        device->Shutdown();
+    SimpleAudioEngine* audio = SimpleAudioEngine::sharedEngine();
+    audio->pauseAllEffects();
+    audio->pauseBackgroundMusic();
+}
+
+void KVQAPI_Resume()
+{
+    GetCoreCfg().IsPaused = false;
+    // The HTTP client resumes here once the engine has one; fonts restore their textures here too.
+    CTextureCache::Instance().UploadAll();
+    if (CKVQDC* device = GetCurrentDevice())
+        device->ResetDevice();
+    SimpleAudioEngine* audio = SimpleAudioEngine::sharedEngine();
+    audio->resumeAllEffects();
+    audio->resumeBackgroundMusic();
+    Broadcast(kOnResume);
+    InvalidateRoot();
+}
+
+int32_t KVQAPI_Exit()
+{
+    // The HTTP client pauses here once the engine has one.
+    if (CKVQWindow* root = CKVQWindowMgr::Instance().GetRoot())
+        root->OnUnload();
+    return 0;
+}
+
+bool KVQAPI_CaptureFrame(std::vector<uint8_t>& rgba, int32_t& width, int32_t& height)
+{
+    CKVQDC* device = GetCurrentDevice();
+    if (device == nullptr)
+        return false;
+    KVQRect rect = RootRect();
+    if (rect.IsEmpty())
+        rect = KVQRect{0, device->GetWidth(), 0, device->GetHeight()};
+    device->InvalidateRect(rect, 0);
+    device->BeginScene();
+    CKVQWindowMgr::Instance().Render(*device);
+    device->EndScene();
+    return device->ReadFrame(rgba, width, height);
+}
+
+const std::string& GetErrorDisplayText()
+{
+    return State().errorDisplayText;
+}
+
+void ResetEngineClock()
+{
+    ResetClocks();
+    KVQCoreCfg& cfg = GetCoreCfg();
+    cfg.nLastTick = 0;
+    cfg.nTickAccum = 0;
+    cfg.IsPaused = false;
+    State() = EngineState{};
+}

@@ -1,0 +1,203 @@
+#include "gfx/Scenes.h"
+
+#include <cmath>
+
+#include "app/CoreCfg.h"
+#include "common/Types.h"
+#include "gfx/DC.h"
+#include "gfx/Texture.h"
+
+namespace scenes {
+
+namespace {
+
+constexpr const char* kPatternName = "scene-pattern";
+constexpr const char* kRampName = "scene-ramp";
+constexpr int32_t kTextureSide = 16;
+
+constexpr uint32_t Rgba(uint32_t r, uint32_t g, uint32_t b, uint32_t a)
+{
+    return r | (g << 8) | (b << 16) | (a << 24);
+}
+
+constexpr uint32_t kRed = Rgba(220, 30, 30, 255);
+constexpr uint32_t kGreen = Rgba(30, 200, 60, 255);
+constexpr uint32_t kBlue = Rgba(40, 60, 230, 255);
+constexpr uint32_t kWhite = Rgba(255, 255, 255, 255);
+constexpr uint32_t kBlack = Rgba(0, 0, 0, 255);
+constexpr uint32_t kYellow = Rgba(250, 230, 20, 255);
+
+void Put(std::vector<uint8_t>& pixels, int32_t x, int32_t y, uint32_t color)
+{
+    const size_t i = (static_cast<size_t>(y) * kTextureSide + static_cast<size_t>(x)) * 4;
+    for (size_t c = 0; c < 4; ++c)
+        pixels[i + c] = static_cast<uint8_t>(color >> (8 * c));
+}
+
+void FillsAndLines(CKVQDC& dc, const Textures&)
+{
+    dc.FillRect({2, 30, 2, 20}, kRed);
+    dc.PushClip({20, 60, 10, 40}, 0);
+    dc.FillRect({10, 50, 5, 30}, kGreen);  // cut to 20..50 x 10..30
+    dc.PopClip();
+    dc.SetBlendMode(1);
+    dc.FillRect({25, 45, 22, 42}, Rgba(40, 60, 230, 128));
+    dc.SetBlendMode(0);
+    dc.FillRect({70, 90, 0, 10}, kBlue);  // outside the clip: nothing
+
+    dc.DrawLine({2, 24}, {30, 24}, kWhite);
+    dc.DrawLine({2, 27}, {30, 40}, kYellow);      // shallow, downward
+    dc.DrawLine({62, 2}, {44, 14}, kBlack);       // shallow, drawn right to left
+    dc.DrawLine({33, 46}, {36, 30}, kBlue);       // steep, upward
+    dc.DrawVLine({40, 30}, 12, kWhite);
+    dc.DrawRect({4, 20, 30, 44}, kBlack);
+    const int32_t previous = dc.SetLineWidth(3);
+    dc.DrawHLine({44, 40}, 18, Rgba(255, 140, 0, 255));
+    dc.DrawLine({44, 20}, {60, 34}, kRed);
+    dc.SetLineWidth(previous);
+    dc.PushClip({50, 64, 0, 48}, 0);
+    dc.DrawRect({44, 60, 4, 16}, kGreen);  // the left edge is outside the clip
+    dc.PopClip();
+}
+
+void Blits(CKVQDC& dc, const Textures& t)
+{
+    const KVQRect whole{0, kTextureSide, 0, kTextureSide};
+    dc.Blit(t.pattern, whole, {2, 18, 2, 18}, kWhite);
+    dc.PushClip({30, 40, 0, 48}, 0);
+    dc.Blit(t.pattern, whole, {24, 40, 2, 18}, kWhite);  // left six columns cut off
+    dc.PopClip();
+    dc.StretchBlit(t.pattern, {0, 8, 0, 8}, {42, 62, 2, 22}, kWhite);
+    dc.PushClip({0, 64, 0, 44}, 0);
+    dc.StretchBlit(t.pattern, whole, {2, 34, 22, 54}, kWhite);  // 2x, bottom cut proportionally
+    dc.PopClip();
+    dc.RotateBlit(t.pattern, whole, {40, 56, 28, 44}, kWhite, 0.5f);
+    dc.SetBlendMode(1);
+    dc.BlitOutlined(t.pattern, {4, 12, 4, 12}, {36, 44, 18, 26}, kWhite, kBlack);
+    dc.SetBlendMode(0);
+}
+
+void BlendAndModulate(CKVQDC& dc, const Textures& t)
+{
+    // Stripes to blend over.
+    dc.FillRect({0, 64, 0, 12}, Rgba(200, 40, 40, 255));
+    dc.FillRect({0, 64, 12, 24}, Rgba(40, 160, 60, 200));
+    dc.FillRect({0, 64, 24, 48}, Rgba(50, 50, 180, 255));
+    for (int32_t mode = 0; mode < 11; ++mode) {
+        dc.SetBlendMode(mode);
+        const int32_t x = 1 + mode * 5;
+        dc.Blit(t.ramp, {0, 4, 0, 16}, {x, x + 4, 2, 18}, kWhite);
+        dc.FillRect({x, x + 4, 20, 26}, Rgba(240, 200, 40, 150));
+    }
+    dc.SetBlendMode(1);
+    dc.PushColor(Rgba(255, 128, 64, 255));
+    dc.Blit(t.pattern, {0, 8, 0, 8}, {2, 10, 30, 38}, kWhite);
+    dc.PushColor(Rgba(255, 255, 255, 128));
+    dc.Blit(t.pattern, {0, 8, 0, 8}, {12, 20, 30, 38}, Rgba(255, 255, 255, 255));
+    dc.PopColor(nullptr);
+    dc.PopColor(nullptr);
+    dc.Blit(t.ramp, {0, 16, 0, 16}, {22, 38, 30, 46}, Rgba(128, 255, 255, 255));
+    // A window scaled 2x about its top-left corner, and one scaled 0.5 about its centre.
+    dc.PushTransform(40, 28, 2.0f, 2.0f);
+    dc.Blit(t.pattern, {0, 8, 0, 8}, {40, 48, 28, 36}, kWhite);
+    dc.PopTransform();
+    dc.PushTransform(60, 40, 0.5f, 0.5f);
+    dc.Blit(t.pattern, {0, 8, 0, 8}, {56, 64, 36, 44}, kWhite);
+    dc.PopTransform();
+    dc.SetBlendMode(0);
+}
+
+void Ellipses(CKVQDC& dc, const Textures&)
+{
+    dc.FillEllipse({4, 30, 4, 22}, kRed);
+    dc.DrawEllipse({34, 60, 4, 22}, kBlack);
+    const int32_t previous = dc.SetLineWidth(3);
+    dc.DrawEllipse({4, 30, 25, 46}, kBlue);
+    dc.SetLineWidth(previous);
+    dc.PushClip({34, 50, 24, 48}, 0);
+    dc.FillEllipse({34, 61, 25, 46}, kGreen);  // cut by the clip
+    dc.PopClip();
+    dc.FillEllipse({52, 55, 40, 43}, kYellow);
+    for (int32_t i = 0; i < 8; ++i)
+        dc.SetPixel({54 + i, 26 + i}, kWhite);
+}
+
+void AutoScaled(CKVQDC& dc, const Textures& t)
+{
+    // Logical area 40 x 29 (64 x 48 window pixels at 1.5 with offset (4, 2)).
+    dc.FillRect({0, 40, 0, 29}, Rgba(90, 90, 90, 255));
+    dc.FillRect({2, 12, 2, 9}, kRed);
+    dc.Blit(t.pattern, {0, 16, 0, 16}, {14, 30, 2, 18}, kWhite);
+    dc.StretchBlit(t.ramp, {0, 16, 0, 16}, {2, 12, 12, 27}, kWhite);
+    dc.DrawLine({1, 20}, {38, 27}, kYellow);
+    dc.DrawLine({33, 1}, {33, 27}, kWhite);
+    dc.DrawRect({31, 39, 20, 28}, kBlack);
+}
+
+}  // namespace
+
+Textures AddTextures()
+{
+    std::vector<uint8_t> pattern(static_cast<size_t>(kTextureSide) * kTextureSide * 4);
+    std::vector<uint8_t> ramp(pattern.size());
+    for (int32_t y = 0; y < kTextureSide; ++y) {
+        for (int32_t x = 0; x < kTextureSide; ++x) {
+            const uint32_t cell = static_cast<uint32_t>((y / 4) * 4 + x / 4);
+            uint32_t color = Rgba(40 + cell * 13, 250 - cell * 15, (cell % 3) * 110, 255);
+            if (x == y)
+                color = kWhite;
+            if (x == 0 || y == 0)
+                color = kBlack;
+            Put(pattern, x, y, color);
+            Put(ramp, x, y,
+                Rgba(255, static_cast<uint32_t>(x) * 16, static_cast<uint32_t>(y) * 16,
+                     static_cast<uint32_t>(x + y) * 8 + 15));
+        }
+    }
+    Textures t;
+    t.pattern = CTextureCache::Instance().AddTexture(kPatternName, pattern.data(), kTextureSide, kTextureSide);
+    t.ramp = CTextureCache::Instance().AddTexture(kRampName, ramp.data(), kTextureSide, kTextureSide);
+    return t;
+}
+
+void RemoveTextures()
+{
+    CTextureCache::Instance().RemoveTexture(kPatternName);
+    CTextureCache::Instance().RemoveTexture(kRampName);
+}
+
+const std::vector<Scene>& All()
+{
+    static const std::vector<Scene> scenes = {
+        {"fills_lines", FillsAndLines, false, false},
+        {"blits", Blits, false, false},
+        {"blend_modulate", BlendAndModulate, false, false},
+        {"ellipses", Ellipses, false, true},
+        {"autoscale", AutoScaled, true, false},
+    };
+    return scenes;
+}
+
+bool Render(CKVQDC& dc, const Scene& scene, const Textures& textures, void* window, std::vector<uint8_t>& rgba)
+{
+    KVQCoreCfg& cfg = GetCoreCfg();
+    const KVQCoreCfg saved = cfg;
+    cfg.IsEditTool = false;
+    cfg.IsPaused = false;
+    cfg.IsAutoScale = scene.autoScale;
+    if (scene.autoScale) {
+        cfg.fAutoScaleX = cfg.fAutoScaleY = 1.5f;
+        cfg.nAutoOffsetX = 4;
+        cfg.nAutoOffsetY = 2;
+    }
+    dc.Init(kWidth, kHeight, window, 0);
+    dc.BeginScene();
+    scene.draw(dc, textures);
+    dc.EndScene();
+    int32_t width = 0, height = 0;
+    const bool read = dc.ReadFrame(rgba, width, height);
+    cfg = saved;
+    return read && width == kWidth && height == kHeight;
+}
+
+}  // namespace scenes

@@ -1,0 +1,40 @@
+#pragma once
+// Test scenes drawn through the device interface only, so the same pictures can be drawn by
+// every device kind: fills and lines, blits with clip cutting, stretched and rotated blits, the
+// blend table with colour modulation and transforms, ellipses, and a layout under the automatic
+// scale. The software device's frames of these scenes are the golden pictures; the OpenGL
+// device's frames are compared with them.
+
+#include <cstdint>
+#include <vector>
+
+class CKVQDC;
+
+namespace scenes {
+
+constexpr int32_t kWidth = 64;
+constexpr int32_t kHeight = 48;
+
+// The scene textures, registered in the texture cache under fixed names with the current texture
+// kind (registering again replaces the pictures and keeps the ids).
+struct Textures {
+    int32_t pattern = -1;  // 16 x 16 opaque cells of distinct colours with a diagonal marker
+    int32_t ramp = -1;     // 16 x 16, colour and alpha rising left to right and top to bottom
+};
+Textures AddTextures();
+void RemoveTextures();
+
+struct Scene {
+    const char* name;
+    void (*draw)(CKVQDC& dc, const Textures& textures);
+    bool autoScale;     // drawn under the automatic scale (1.5, offset (4, 2))
+    bool softwareOnly;  // uses operations only the software device draws
+};
+const std::vector<Scene>& All();
+
+// Draws a scene as one frame: sets the core configuration the scene needs, Init(kWidth, kHeight,
+// window), BeginScene, draw, EndScene, then reads the frame (RGBA rows) and restores the
+// configuration. False when the device cannot read its frame.
+bool Render(CKVQDC& dc, const Scene& scene, const Textures& textures, void* window, std::vector<uint8_t>& rgba);
+
+}  // namespace scenes
