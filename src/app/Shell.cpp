@@ -249,8 +249,15 @@ bool FrameLoop::Pass()
         ++steps_;
         KVQAPI_Update();
     } else {
-        if (KVQAPI_Update() == kTickRun)
+        if (KVQAPI_Update() == kTickRun) {
             ++steps_;
+        } else if (GetCoreCfg().IsPaused) {
+            const uint32_t now = KVQAPI_timeGetSystemTime();
+            if (now - pausedStepTime_ >= GetCoreCfg().nFrameInterval) {
+                pausedStepTime_ = now;
+                ++steps_;
+            }
+        }
         platform::SleepMilliseconds(kIdleSleepMilliseconds);
     }
     return true;

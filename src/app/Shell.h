@@ -69,8 +69,9 @@ struct ShellOptions {
 };
 
 // The frame loop. Counts steps: in headless runs every idle pass that moved the clock (one tick
-// interval, a tick unless paused), in windowed runs every tick run. Replay events numbered for
-// the next step are delivered through the window procedure before it.
+// interval, a tick unless paused), in windowed runs every tick run and, while paused, every tick
+// interval of system time (so a replay that minimises the window still reaches its restore).
+// Replay events numbered for the next step are delivered through the window procedure before it.
 class FrameLoop {
 public:
     using EventSource = std::function<bool(platform::Event&)>;
@@ -90,6 +91,7 @@ private:
     ReplayScript* replay_;
     EventSource source_;
     uint64_t steps_ = 0;
+    uint32_t pausedStepTime_ = 0;  // system time of the last step counted while paused
 };
 
 // The whole run after the command line: the replay read, video, engine start-up, the window,
