@@ -69,11 +69,11 @@ public:
     virtual int32_t SetPixel(const KVQPoint& p, uint32_t color) { (void)p, (void)color; return 0; }
     virtual int32_t DrawHLine(const KVQPoint& p, int32_t length, uint32_t color)
     {
-        return DrawLine(p, KVQPoint{p.x + length, p.y}, color);
+        return DrawLine(p, KVQPoint{wrap32::Add(p.x, length), p.y}, color);
     }
     virtual int32_t DrawVLine(const KVQPoint& p, int32_t length, uint32_t color)
     {
-        return DrawLine(p, KVQPoint{p.x, p.y + length}, color);
+        return DrawLine(p, KVQPoint{p.x, wrap32::Add(p.y, length)}, color);
     }
     virtual int32_t DrawLine(const KVQPoint& a, const KVQPoint& b, uint32_t color)
     {

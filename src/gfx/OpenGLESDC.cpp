@@ -908,9 +908,13 @@ int32_t CKVQOpenGLESDC::Clear()
 
 int32_t CKVQOpenGLESDC::BeginScene()
 {
-    if (hasContext_)
+    // Every frame starts grey, the editor's tool colour included: only an explicit clear shows it.
+    if (hasContext_) {
         platform::MakeGLCurrent(window_);
-    return Clear();
+        glClearColor(kClearGrey, kClearGrey, kClearGrey, 1.0f);
+        glClear(GL_COLOR_BUFFER_BIT);
+    }
+    return 0;
 }
 
 int32_t CKVQOpenGLESDC::EndScene()

@@ -410,7 +410,9 @@ int32_t CKVQWin32DC::Clear()
 
 int32_t CKVQWin32DC::BeginScene()
 {
-    return Clear();
+    // Every frame starts grey, the editor's tool colour included: only an explicit clear shows it.
+    FillAll(kClearColor);
+    return 0;
 }
 
 int32_t CKVQWin32DC::EndScene()

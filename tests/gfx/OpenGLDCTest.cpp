@@ -499,11 +499,13 @@ TEST_F(DeviceFrames, ShutdownDiscardsUntilResetDevice)
     EXPECT_EQ(PixelAt(Frame(), 5, 5), kRed);
 }
 
-TEST_F(DeviceFrames, EditorToolClearsToMagentaAndResizeClipsToTheWholeNewSize)
+TEST_F(DeviceFrames, EditorToolClearsToMagentaScenesStayGreyAndResizeClipsToTheWholeNewSize)
 {
     GetCoreCfg().IsEditTool = true;
     dc_->BeginScene();
     dc_->EndScene();
+    EXPECT_EQ(PixelAt(Frame(), 1, 1), 0xFFC0C0C0u);
+    dc_->Clear();
     EXPECT_EQ(PixelAt(Frame(), 1, 1), 0xFFC000C0u);
 
     dc_->Resize(40, 30);

@@ -130,6 +130,8 @@ TEST_F(SoftwareDCTest, StartsWithFullClipClearBufferAndDirtyFlag)
 
     GetCoreCfg().IsEditTool = true;
     dc_.BeginScene();
+    EXPECT_EQ(dc_.PixelAt(3, 3), kGrey);
+    dc_.Clear();
     EXPECT_EQ(dc_.PixelAt(3, 3), Rgba(192, 0, 192, 255));
 
     CKVQWin32DC bad;

@@ -423,7 +423,10 @@ TEST_F(DeviceScriptTest, MembersReachTheCurrentDevice)
                   "dc:InvalidateRect(r)\n"
                   "dc:SetInvalidate(1)\n"
                   "assert(dc:Resize(-1, 10) == -1)\n"
-                  "dc:Resize(320, 240)\n"),
+                  "dc:Resize(320, 240)\n"
+                  "local far = KVQPoint:new_local() far.x = 2147483647 far.y = 2147483647\n"
+                  "dc:DrawHLine(far, 10, 0)\n"
+                  "dc:DrawVLine(far, 10, 0)\n"),
               "");
     const std::vector<std::string> expected = {"DrawLine 5,5 15,5 #ff0000ff", "DrawLine 5,5 8,1 #ff000000"};
     ASSERT_GE(device_.calls.size(), 2u);
@@ -436,6 +439,9 @@ TEST_F(DeviceScriptTest, MembersReachTheCurrentDevice)
     EXPECT_NE(all.find("SetInvalidate 1"), std::string::npos) << all;
     EXPECT_NE(all.find("Resize 320,240"), std::string::npos) << all;
     EXPECT_EQ(all.find("Resize -1"), std::string::npos) << all;
+    // Lengths past the coordinate range wrap instead of overflowing.
+    EXPECT_NE(all.find("DrawLine 2147483647,2147483647 -2147483639,2147483647"), std::string::npos) << all;
+    EXPECT_NE(all.find("DrawLine 2147483647,2147483647 2147483647,-2147483639"), std::string::npos) << all;
 }
 
 TEST_F(DeviceScriptTest, MissingArgumentsAndOldDevicesAreScriptErrors)
