@@ -262,6 +262,14 @@ bool KVQAPI_CaptureFrame(std::vector<uint8_t>& rgba, int32_t& width, int32_t& he
     CKVQDC* device = GetCurrentDevice();
     if (device == nullptr)
         return false;
+    // A paused engine has handed back the device's buffers and the textures; drawing then would
+    // give a blank frame on some devices and a full one on others. They are restored for this one
+    // frame and handed back again, quietly: the game is not told, and it stays paused.
+    const bool paused = GetCoreCfg().IsPaused;
+    if (paused) {
+        CTextureCache::Instance().UploadAll();
+        device->ResetDevice();
+    }
     KVQRect rect = RootRect();
     if (rect.IsEmpty())
         rect = KVQRect{0, device->GetWidth(), 0, device->GetHeight()};
@@ -269,7 +277,12 @@ bool KVQAPI_CaptureFrame(std::vector<uint8_t>& rgba, int32_t& width, int32_t& he
     device->BeginScene();
     CKVQWindowMgr::Instance().Render(*device);
     device->EndScene();
-    return device->ReadFrame(rgba, width, height);
+    const bool read = device->ReadFrame(rgba, width, height);
+    if (paused) {
+        CTextureCache::Instance().ReleaseAll();
+        device->Shutdown();
+    }
+    return read;
 }
 
 const std::string& GetErrorDisplayText()

@@ -41,7 +41,9 @@ void KVQAPI_Resume();
 int32_t KVQAPI_Exit();
 
 // Draws the current window tree into the current device (the whole root invalidated) and reads
-// the frame back as RGBA rows. False when there is no device or it cannot read frames.
+// the frame back as RGBA rows. False when there is no device or it cannot read frames. While
+// paused the device and textures are restored for the capture and released again afterwards,
+// without any message to the game and without leaving the pause.
 bool KVQAPI_CaptureFrame(std::vector<uint8_t>& rgba, int32_t& width, int32_t& height);
 
 // Scope guard of everything that may change what is shown: leaving the scope asks the current

@@ -39,6 +39,29 @@ constexpr EventName kEventNames[] = {
     {"quit", EventKind::Close, Arguments::None},
 };
 
+// Keys that also type a character right after their key-down (the platform layer does the same
+// for real keys; a replay holds no modifier keys, so it always applies).
+struct KeyCharacter {
+    uint32_t virtualKey;
+    const char* character;
+};
+
+constexpr KeyCharacter kKeyCharacters[] = {
+    {0x08, "\b"},
+    {0x09, "\t"},
+    {0x0D, "\r"},
+    {0x1B, "\x1b"},
+};
+
+const char* CharacterOfKey(uint32_t virtualKey)
+{
+    for (const KeyCharacter& entry : kKeyCharacters) {
+        if (entry.virtualKey == virtualKey)
+            return entry.character;
+    }
+    return nullptr;
+}
+
 bool IsBlank(char c)
 {
     return c == ' ' || c == '\t' || c == '\r';
@@ -269,6 +292,7 @@ bool ReplayScript::LoadFile(const std::string& path, std::string& error)
 {
     events_.clear();
     next_ = 0;
+    pendingCharacter_.clear();
     FILE* file = std::fopen(path.c_str(), "rb");
     if (file == nullptr) {
         error = path + ": cannot open the replay file";
@@ -304,6 +328,7 @@ bool ReplayScript::Parse(const std::string& text, const std::string& fileName, s
 {
     events_.clear();
     next_ = 0;
+    pendingCharacter_.clear();
     std::vector<ReplayEvent> events;
     int32_t number = 0;
     size_t start = 0;
@@ -335,8 +360,18 @@ bool ReplayScript::Parse(const std::string& text, const std::string& fileName, s
 
 bool ReplayScript::TakeDue(uint32_t tick, platform::Event& event)
 {
+    if (!pendingCharacter_.empty()) {
+        event = platform::Event{};
+        event.kind = EventKind::Text;
+        event.text.swap(pendingCharacter_);
+        return true;
+    }
     if (next_ >= events_.size() || events_[next_].tick > tick)
         return false;
     event = events_[next_++].event;
+    if (event.kind == EventKind::KeyDown) {
+        if (const char* character = CharacterOfKey(event.key))
+            pendingCharacter_ = character;
+    }
     return true;
 }

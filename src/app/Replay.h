@@ -6,7 +6,9 @@
 //   0 move 10 20          before the first tick
 //   1 ldown 10 20         also ldbl, lup, rdown, rup, rdbl (X Y in client pixels)
 //   3 wheel 10 20 -1      DELTA in notches (120 units each, as Windows reports them)
-//   4 keydown 0x41        also keyup; a Windows virtual-key code, decimal or 0x hex (0-255)
+//   4 keydown 0x41        also keyup; a Windows virtual-key code, decimal or 0x hex (0-255);
+//                         backspace, tab, enter and escape (0x08, 0x09, 0x0D, 0x1B) also type
+//                         their character right after the key-down, as real keys do
 //   5 text 你好           UTF-8 text: the rest of the line after one space, "#" included
 //   6 minimize            also restore and quit
 //
@@ -42,12 +44,13 @@ public:
     bool Parse(const std::string& text, const std::string& fileName, std::string& error);
 
     const std::vector<ReplayEvent>& Events() const { return events_; }
-    bool Finished() const { return next_ >= events_.size(); }
+    bool Finished() const { return next_ >= events_.size() && pendingCharacter_.empty(); }
     // The next undelivered event due at or before tick (tick 0 events come before tick 1's);
-    // false when there is none.
+    // false when there is none. The character a key-down types comes out on the next call.
     bool TakeDue(uint32_t tick, platform::Event& event);
 
 private:
     std::vector<ReplayEvent> events_;
     size_t next_ = 0;
+    std::string pendingCharacter_;  // typed by the key-down just delivered
 };

@@ -34,6 +34,12 @@ bool SideFits(uint64_t side)
     return side > 0 && side <= static_cast<uint64_t>(kMaxImageSide);
 }
 
+// Sizes a decoded image may have: each side in range and the area within kMaxImagePixels.
+bool SizeFits(uint64_t width, uint64_t height)
+{
+    return SideFits(width) && SideFits(height) && width * height <= kMaxImagePixels;
+}
+
 std::string SizeText(uint64_t width, uint64_t height)
 {
     return std::to_string(width) + " x " + std::to_string(height);
@@ -45,7 +51,7 @@ bool PngHeaderFits(const uint8_t* bytes, size_t size, std::string* error)
         return true;  // not a PNG header: the decoder decides
     const uint32_t width = ReadBigEndian32(bytes + kPngWidthOffset);
     const uint32_t height = ReadBigEndian32(bytes + kPngHeightOffset);
-    if (SideFits(width) && SideFits(height))
+    if (SizeFits(width, height))
         return true;
     SetError(error, "image size out of range: " + SizeText(width, height));
     return false;
@@ -87,7 +93,9 @@ bool DecodeImage(const void* data, size_t size, DecodedImage& image, std::string
         SetError(error, std::string("not a readable image: ") + IMG_GetError());
         return false;
     }
-    if (!SideFits(static_cast<uint64_t>(loaded->w)) || !SideFits(static_cast<uint64_t>(loaded->h))) {
+    // Formats without a header checked above (and PNG files that lie in theirs) are checked here.
+    if (!SizeFits(static_cast<uint64_t>(loaded->w > 0 ? loaded->w : 0),
+                  static_cast<uint64_t>(loaded->h > 0 ? loaded->h : 0))) {
         SetError(error, "image size out of range: " + SizeText(static_cast<uint64_t>(loaded->w),
                                                                 static_cast<uint64_t>(loaded->h)));
         SDL_FreeSurface(loaded);

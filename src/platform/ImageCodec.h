@@ -16,8 +16,11 @@ struct DecodedImage {
 };
 
 // False (with a message when error is given) for data that is not a decodable image. Images
-// larger than kMaxImageSide on either side are refused.
+// larger than kMaxImageSide on either side, or with more than kMaxImagePixels pixels, are refused.
 constexpr int32_t kMaxImageSide = 16384;
+// A side limit alone still lets a tiny file of zeros claim 16384 x 16384 pixels (over 1 GB once
+// decoded, twice that while converted); 64 Mi pixels (256 MB as RGBA) is far beyond any game image.
+constexpr uint64_t kMaxImagePixels = uint64_t{1} << 26;
 bool DecodeImage(const void* data, size_t size, DecodedImage& image, std::string* error = nullptr);
 // Reads and decodes a file from disk (tests and tools).
 bool LoadImageFile(const char* path, DecodedImage& image, std::string* error = nullptr);

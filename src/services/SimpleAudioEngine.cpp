@@ -30,6 +30,7 @@ struct AudioState {
     };
     std::vector<Slot> channels;
     uint32_t lastId = 0;
+    bool lastLoop = false;
 };
 
 AudioState& State()
@@ -228,6 +229,7 @@ void SimpleAudioEngine::preloadBackgroundMusic(const char* path)
 
 void SimpleAudioEngine::playBackgroundMusic(const char* path, bool loop)
 {
+    State().lastLoop = loop;
     if (LoadMusicAt(PathText(path)))
         platform::PlayMusic(State().music, loop);
 }
@@ -288,6 +290,7 @@ void SimpleAudioEngine::setEffectsVolume(float volume)
 
 uint32_t SimpleAudioEngine::playEffect(const char* path, bool loop)
 {
+    State().lastLoop = loop;
     platform::SoundData* sound = LoadedEffect(PathText(path));
     const int32_t channel = platform::PlaySound(sound, loop);
     if (channel < 0)
@@ -377,6 +380,11 @@ bool SimpleAudioEngine::isEffectPaused(uint32_t id)
 bool SimpleAudioEngine::isDeviceOpen()
 {
     return platform::IsAudioOpen();
+}
+
+bool SimpleAudioEngine::lastLoopFlag()
+{
+    return State().lastLoop;
 }
 
 std::string ResolveSoundFile(const char* name)

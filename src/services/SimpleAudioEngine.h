@@ -45,6 +45,9 @@ public:
     bool isEffectPaused(uint32_t id);
     // False while the game runs silently (no device could be opened).
     bool isDeviceOpen();
+    // The loop flag the latest playEffect or playBackgroundMusic call was given, whether or not
+    // anything could play (what the script bindings passed on).
+    bool lastLoopFlag();
 
 private:
     SimpleAudioEngine() = default;

@@ -121,6 +121,49 @@ TEST(ReplayDelivery, EventsComeOutByTickInFileOrder)
     EXPECT_FALSE(script.TakeDue(100, event));
 }
 
+TEST(ReplayDelivery, ControlKeysTypeTheirCharacterRightAfterTheKeyDown)
+{
+    ReplayScript script;
+    std::string error;
+    ASSERT_TRUE(script.Parse("1 keydown 0x08\n1 keydown 0x09\n1 keyup 0x0D\n1 keydown 0x0D\n"
+                             "2 keydown 0x1B\n2 keydown 0x41\n2 keydown 0x0A\n",
+                             "r", error))
+        << error;
+    // Each event as "kind:key" or "text:characters", in delivery order.
+    auto Describe = [](const platform::Event& event) {
+        if (event.kind == EventKind::Text)
+            return "text:" + event.text;
+        return std::to_string(static_cast<int>(event.kind)) + ":" + std::to_string(event.key);
+    };
+    const std::string down = std::to_string(static_cast<int>(EventKind::KeyDown)) + ":";
+    const std::string up = std::to_string(static_cast<int>(EventKind::KeyUp)) + ":";
+    platform::Event event;
+    std::vector<std::string> first;
+    while (script.TakeDue(1, event))
+        first.push_back(Describe(event));
+    EXPECT_EQ(first, (std::vector<std::string>{down + "8", "text:\b", down + "9", "text:\t", up + "13", down + "13",
+                                               "text:\r"}));
+
+    // The character of the last key-down of a tick is still owed: not finished yet.
+    ASSERT_TRUE(script.TakeDue(2, event));
+    EXPECT_EQ(Describe(event), down + "27");
+    EXPECT_FALSE(script.Finished());
+    std::vector<std::string> second;
+    while (script.TakeDue(2, event))
+        second.push_back(Describe(event));
+    // Other keys (a line feed included) type nothing of their own.
+    EXPECT_EQ(second, (std::vector<std::string>{"text:\x1b", down + "65", down + "10"}));
+    EXPECT_TRUE(script.Finished());
+
+    // Parsing again starts clean, with no character left over.
+    ASSERT_TRUE(script.Parse("5 keydown 8\n", "r", error)) << error;
+    ASSERT_TRUE(script.TakeDue(5, event));
+    ASSERT_TRUE(script.Parse("5 keyup 8\n", "r", error)) << error;
+    ASSERT_TRUE(script.TakeDue(5, event));
+    EXPECT_EQ(event.kind, EventKind::KeyUp);
+    EXPECT_FALSE(script.TakeDue(5, event));
+}
+
 TEST(ReplayFile, ReadsFromDiskAndNamesAMissingFile)
 {
     TempFolder folder;

@@ -312,6 +312,17 @@ TEST_F(FrameLoopRun, ReplayEventsComeBeforeTheirTickAndTheLastRepaintIsDrained)
     EXPECT_FALSE(replay.Finished());  // the tick 9 event was never due
 }
 
+TEST_F(FrameLoopRun, ReplayedControlKeysAlsoTypeTheirCharacters)
+{
+    GetCoreCfg().strCharset = "GB2312";
+    manager.BookMessage("OnSysKeyDown", root);
+    ASSERT_TRUE(Run("1 keydown 0x08\n1 keydown 0x41\n2 keydown 0x09\n2 keydown 0x0D\n3 keydown 0x1B\n", 3));
+    EXPECT_EQ(device->Count("msg OnSysKeyDown"), 5);
+    // No window has captured input, so the manager keeps the characters it was fed, in order.
+    EXPECT_EQ(manager.PendingCharBytes(), "\b\t\r\x1b");
+    EXPECT_TRUE(replay.Finished());
+}
+
 TEST_F(FrameLoopRun, MinimisedRunStillEndsAndRestoreResumesTicking)
 {
     ASSERT_TRUE(Run("1 minimize\n", 5));

@@ -136,6 +136,29 @@ TEST_F(AudioBinding, FlagsCountOnlyAsExactlyOne)
     EXPECT_TRUE(engine_->willPlayBackgroundMusic());
 }
 
+TEST_F(AudioBinding, LoopFlagReachesTheEngineOnlyAsExactlyOne)
+{
+    struct Case {
+        const char* code;
+        bool loop;
+    };
+    // Each call flips the expected flag, so a call that never reached the engine shows too.
+    const Case cases[] = {
+        {"engine:playEffect('beep.wav', 1)", true},
+        {"engine:playEffect('beep.wav', 2)", false},
+        {"engine:playBackgroundMusic('beep.wav', 1)", true},
+        {"engine:playBackgroundMusic('beep.wav', 2)", false},
+        {"engine:playEffect('beep.wav', 1)", true},
+        {"engine:playEffect('beep.wav')", false},
+        {"engine:playBackgroundMusic('beep.wav', 1)", true},
+        {"engine:playBackgroundMusic('beep.wav', 0)", false},
+    };
+    for (const Case& c : cases) {
+        ASSERT_TRUE(Run(c.code)) << c.code << ": " << host_->GetLastErrorText();
+        EXPECT_EQ(engine_->lastLoopFlag(), c.loop) << c.code;
+    }
+}
+
 TEST_F(AudioBinding, VolumesAreClampedNumbers)
 {
     ASSERT_TRUE(Run("engine:setEffectsVolume(3) effects = engine:getEffectsVolume()\n"
