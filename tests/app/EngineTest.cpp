@@ -12,9 +12,13 @@
 
 #include "app/Clock.h"
 #include "app/CoreCfg.h"
+#include "gfx/Texture.h"
 #include "platform/Clock.h"
 #include "script/LuaHost.h"
+#include "services/SimpleAudioEngine.h"
+#include "services/SoundFiles.h"
 #include "support/RecordingDC.h"
+#include "support/TempFiles.h"
 #include "support/WindowTestSupport.h"
 #include "ui/TimerSystem.h"
 #include "ui/Window.h"
@@ -23,6 +27,44 @@
 namespace {
 
 std::vector<std::string>* eventLog = nullptr;
+// When set, the device's life-cycle calls and the pause and resume messages also log whether this
+// sound effect is paused at that moment ("audio paused" or "audio playing").
+uint32_t probedEffect = 0;
+
+void LogAudioState()
+{
+    if (eventLog != nullptr && probedEffect != 0)
+        eventLog->push_back(SimpleAudioEngine::sharedEngine()->isEffectPaused(probedEffect) ? "audio paused"
+                                                                                            : "audio playing");
+}
+
+// A texture that logs the cache's uploads and releases of it into the same list.
+class ProbeTexture : public ITextureObject {
+public:
+    uint8_t* GetBits() override { return pixel_; }
+    void Refresh() override {}
+    void Destroy() override { delete this; }
+    int32_t GetWidth() override { return 1; }
+    int32_t GetHeight() override { return 1; }
+    void SetWidth(int32_t) override {}
+    void SetHeight(int32_t) override {}
+    int32_t GetTexWidth() override { return 1; }
+    int32_t GetTexHeight() override { return 1; }
+    void Upload() override { Log("texture Upload"); }
+    void Release() override { Log("texture Release"); }
+    void GetRect(KVQRect& rect) override { rect = KVQRect{0, 1, 0, 1}; }
+    void SetOffset(int32_t, int32_t) override {}
+    void Paste(int32_t, int32_t, const uint8_t*, int32_t, int32_t, bool) override {}
+    int32_t GetKind() override { return kTextureMemoryImage; }
+
+private:
+    static void Log(const char* what)
+    {
+        if (eventLog != nullptr)
+            eventLog->push_back(what);
+    }
+    uint8_t pixel_[4] = {};
+};
 
 // A device that logs the scene and life-cycle calls too, and paints what it is told to.
 class LoggingDC : public RecordingDC {
@@ -39,8 +81,18 @@ public:
     int32_t EndScene() override { return Log("EndScene"); }
     int32_t Flip() override { return Log("Flip"); }
     bool IsDirty() override { return dirty; }
-    int32_t Shutdown() override { return Log("Shutdown"); }
-    int32_t ResetDevice() override { return Log("ResetDevice"); }
+    int32_t Shutdown() override
+    {
+        Log("Shutdown");
+        LogAudioState();
+        return 0;
+    }
+    int32_t ResetDevice() override
+    {
+        Log("ResetDevice");
+        LogAudioState();
+        return 0;
+    }
     bool ReadFrame(std::vector<uint8_t>& rgba, int32_t& width, int32_t& height) override
     {
         Log("ReadFrame");
@@ -79,6 +131,8 @@ private:
         }
         if (eventLog != nullptr)
             eventLog->push_back(line);
+        if (std::strcmp(name, "OnKVQPause") == 0 || std::strcmp(name, "OnKVQResume") == 0)
+            LogAudioState();
     }
 };
 
@@ -140,6 +194,42 @@ class TickClock : public EngineFixture {};
 class Rendering : public EngineFixture {};
 class AutoScale : public EngineFixture {};
 class PauseResume : public EngineFixture {};
+
+// Pause and resume with a texture in the cache and a sound effect playing, each logging its state
+// into the device's call list so that the order across device, textures and audio shows.
+class PauseOrder : public EngineFixture {
+protected:
+    static constexpr const char* kProbeName = "pause order probe";
+    TempFolder folder;
+
+    void SetUp() override
+    {
+        EngineFixture::SetUp();
+        const uint8_t pixel[4] = {1, 2, 3, 4};
+        const int32_t id = CTextureCache::Instance().AddTexture(kProbeName, pixel, 1, 1);
+        TextureHandle* handle = CTextureCache::Instance().GetTexture(id);
+        ASSERT_NE(handle, nullptr);
+        handle->texture->Destroy();
+        handle->texture = new ProbeTexture();
+
+        ASSERT_TRUE(folder.ok());
+        const std::string wav = folder / "loop.wav";
+        ASSERT_TRUE(WriteFile(wav, SilentWav(500)));
+        probedEffect = SimpleAudioEngine::sharedEngine()->playEffect(wav.c_str(), true);
+        ASSERT_NE(probedEffect, 0u) << "the dummy audio driver could not play";
+    }
+    void TearDown() override
+    {
+        probedEffect = 0;
+        CTextureCache::Instance().RemoveTexture(kProbeName);
+        SimpleAudioEngine::end();
+        EngineFixture::TearDown();
+    }
+    std::vector<std::string> Order() const
+    {
+        return device.Trace({"msg", "texture", "Shutdown", "ResetDevice", "audio"});
+    }
+};
 
 // ---- ticks ----
 
@@ -385,6 +475,42 @@ TEST_F(PauseResume, PauseBroadcastsAndReleasesTheDeviceResumeRestores)
     EXPECT_FALSE(GetCoreCfg().IsPaused);
     EXPECT_EQ(device.Trace({"msg", "ResetDevice", "InvalidateRect"}),
               (std::vector<std::string>{"ResetDevice", "msg OnKVQResume", "InvalidateRect 0,480,0,320 0"}));
+}
+
+TEST_F(PauseOrder, PauseTellsTheGameThenReleasesTexturesDeviceAndAudioResumeUndoesItBackwards)
+{
+    KVQAPI_Pause();
+    LogAudioState();
+    EXPECT_EQ(Order(), (std::vector<std::string>{"msg OnKVQPause", "audio playing", "texture Release", "Shutdown",
+                                                 "audio playing", "audio paused"}));
+    device.Reset();
+
+    KVQAPI_Resume();
+    EXPECT_EQ(Order(), (std::vector<std::string>{"texture Upload", "ResetDevice", "audio paused", "msg OnKVQResume",
+                                                 "audio playing"}));
+}
+
+TEST_F(PauseOrder, CaptureWhilePausedRestoresForTheFrameOnlyAndTellsNobody)
+{
+    KVQAPI_Pause();
+    device.Reset();
+
+    std::vector<uint8_t> rgba;
+    int32_t width = 0;
+    int32_t height = 0;
+    ASSERT_TRUE(KVQAPI_CaptureFrame(rgba, width, height));
+    EXPECT_EQ(device.Trace({"msg", "texture", "Shutdown", "ResetDevice", "audio", "BeginScene", "EndScene",
+                            "ReadFrame"}),
+              (std::vector<std::string>{"texture Upload", "ResetDevice", "audio paused", "BeginScene", "EndScene",
+                                        "ReadFrame", "texture Release", "Shutdown", "audio paused"}));
+    EXPECT_TRUE(GetCoreCfg().IsPaused);
+    EXPECT_TRUE(SimpleAudioEngine::sharedEngine()->isEffectPaused(probedEffect));
+
+    // Not paused: the device and textures are left as they are.
+    KVQAPI_Resume();
+    device.Reset();
+    ASSERT_TRUE(KVQAPI_CaptureFrame(rgba, width, height));
+    EXPECT_EQ(Order(), std::vector<std::string>{});
 }
 
 TEST_F(PauseResume, ExitRunsTheUnloadCascade)

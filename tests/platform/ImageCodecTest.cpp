@@ -195,6 +195,43 @@ TEST(ImageCodec, OversizeImagesAreRefused)
     EXPECT_EQ(image.pixels[3], 255);  // no alpha in the file: opaque
 }
 
+// The start of a PNG file: signature and a header chunk stating the size of an 8-bit grey
+// picture, with a correct checksum; no picture data follows.
+std::vector<uint8_t> PngHeaderOnly(uint32_t width, uint32_t height)
+{
+    std::vector<uint8_t> png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 13, 'I', 'H', 'D', 'R'};
+    for (const uint32_t value : {width, height}) {
+        for (int i = 3; i >= 0; --i)
+            png.push_back(static_cast<uint8_t>(value >> (8 * i)));
+    }
+    png.insert(png.end(), {8, 0, 0, 0, 0});  // bit depth, grey, deflate, no filter, no interlace
+    const uint32_t crc = Crc32(png.data() + 12, 17);
+    for (int i = 3; i >= 0; --i)
+        png.push_back(static_cast<uint8_t>(crc >> (8 * i)));
+    return png;
+}
+
+TEST(ImageCodec, HeaderClaimingTooManyPixelsIsRefusedBeforeDecoding)
+{
+    platform::DecodedImage image;
+    std::string error;
+    // Both sides are allowed, but 8193 x 8193 is one row and more past the area limit (a
+    // decoder would set aside a quarter of a gigabyte for it).
+    static_assert(uint64_t{8192} * 8192 == platform::kMaxImagePixels);
+    const std::vector<uint8_t> huge = PngHeaderOnly(8193, 8193);
+    EXPECT_FALSE(platform::DecodeImage(huge.data(), huge.size(), image, &error));
+    EXPECT_NE(error.find("image size out of range: 8193 x 8193"), std::string::npos) << error;
+    const std::vector<uint8_t> widest = PngHeaderOnly(16384, 16384);
+    EXPECT_FALSE(platform::DecodeImage(widest.data(), widest.size(), image, &error));
+    EXPECT_NE(error.find("out of range"), std::string::npos) << error;
+    EXPECT_TRUE(image.pixels.empty());
+
+    // Exactly at the limit the size is accepted; this file then fails only for its missing data.
+    const std::vector<uint8_t> limit = PngHeaderOnly(8192, 8192);
+    EXPECT_FALSE(platform::DecodeImage(limit.data(), limit.size(), image, &error));
+    EXPECT_EQ(error.find("out of range"), std::string::npos) << error;
+}
+
 TEST(ImageCodec, BadPicturesAreNotWritten)
 {
     TempFolder folder;

@@ -47,6 +47,19 @@ for n in 1 2; do
   [ $rc -eq 0 ] || fail "OpenGL run $n exits $rc: $(cat "$scratch/gl$n.err")"
   is_png "$scratch/gl$n.png" || fail "OpenGL run $n wrote no PNG"
 done
+cmp -s "$scratch/gl1.png" "$scratch/gl2.png" || fail "two OpenGL runs with the same replay differ"
+
+# A run that ends minimised (paused, the device's buffers and textures handed back) still gives
+# the full frame of its last tick, on both devices: the same picture as a run stopped there.
+for device in software opengl; do
+  run min-$device --device $device --ticks 8 --replay "$data/minimize.replay" --screenshot "$scratch/min-$device.png"
+  [ $rc -eq 0 ] || fail "minimised $device run exits $rc: $(cat "$scratch/min-$device.err")"
+  run five-$device --device $device --ticks 5 --replay "$data/click.replay" --screenshot "$scratch/five-$device.png"
+  [ $rc -eq 0 ] || fail "five-tick $device run exits $rc: $(cat "$scratch/five-$device.err")"
+  is_png "$scratch/min-$device.png" || fail "minimised $device run wrote no PNG"
+  cmp -s "$scratch/min-$device.png" "$scratch/five-$device.png" ||
+    fail "the $device screenshot of a run ending minimised is not its last frame"
+done
 
 # A bad replay line stops the run before it starts, naming the file and the line.
 run bad --device software --ticks 8 --replay "$data/bad.replay" --screenshot "$scratch/bad.png"
