@@ -1,7 +1,7 @@
 // Loads arbitrary bytes as a layout file, as a window-list file and as a window class dictionary,
 // with render objects of unknown classes skipped and kept. Loading must end quickly, allocate no
 // more than the input's size allows, never recurse past the nesting limit, and whatever loads must
-// store and load again to the same bytes.
+// store and load again to the same bytes, and draw on the software device.
 
 #include <unistd.h>
 
@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "gfx/SoftwareDC.h"
 #include "io/Archive.h"
 #include "io/MemFile.h"
 #include "render/OpaqueRender.h"
@@ -74,6 +75,19 @@ void CheckStable(const uint8_t* data, size_t size, bool asList)
                 __builtin_trap();
             clone->Delete();
         }
+    }
+    // Whatever loads must also draw: hostile rectangles, scales and sprites reach a real rasteriser.
+    if (!first.empty()) {
+        static CKVQWin32DC* device = [] {
+            auto* dc = new CKVQWin32DC;
+            dc->Init(64, 48, nullptr, 0);
+            return dc;
+        }();
+        CKVQDC* previous = SetCurrentDevice(device);
+        device->BeginScene();
+        first.front()->Render(*device);
+        device->EndScene();
+        SetCurrentDevice(previous);
     }
     DeleteAll(first);
     DeleteAll(second);
