@@ -57,11 +57,55 @@ bool PngHeaderFits(const uint8_t* bytes, size_t size, std::string* error)
     return false;
 }
 
+// Most formats state their size only to the decoder, which then asks SDL for the pixel memory
+// (a few bytes of a damaged BMP can claim terabytes). No single SDL allocation may exceed this:
+// twice the largest image accepted, 32-bit pixels, with room to spare for sounds.
+constexpr size_t kMaxSdlAllocation = size_t{1} << 29;
+
+SDL_malloc_func originalMalloc = nullptr;
+SDL_calloc_func originalCalloc = nullptr;
+SDL_realloc_func originalRealloc = nullptr;
+SDL_free_func originalFree = nullptr;
+
+void* CappedMalloc(size_t size)
+{
+    return size > kMaxSdlAllocation ? nullptr : originalMalloc(size);
+}
+
+void* CappedCalloc(size_t count, size_t size)
+{
+    if (size != 0 && count > kMaxSdlAllocation / size)
+        return nullptr;
+    return originalCalloc(count, size);
+}
+
+void* CappedRealloc(void* memory, size_t size)
+{
+    return size > kMaxSdlAllocation ? nullptr : originalRealloc(memory, size);
+}
+
+void CappedFree(void* memory)
+{
+    originalFree(memory);
+}
+
+// The capped functions hand everything else to SDL's own, so memory taken before the switch is
+// freed by the same allocator.
+void CapSdlAllocations()
+{
+    SDL_GetMemoryFunctions(&originalMalloc, &originalCalloc, &originalRealloc, &originalFree);
+    if (originalMalloc == nullptr || originalCalloc == nullptr || originalRealloc == nullptr ||
+        originalFree == nullptr)
+        return;
+    SDL_SetMemoryFunctions(CappedMalloc, CappedCalloc, CappedRealloc, CappedFree);
+}
+
 void StartDecoders()
 {
     static bool started = false;
     if (started)
         return;
+    CapSdlAllocations();
     // Formats whose support is not there are simply not decoded; the others still are.
     IMG_Init(IMG_INIT_PNG | IMG_INIT_JPG);
     started = true;
@@ -88,7 +132,32 @@ bool DecodeImage(const void* data, size_t size, DecodedImage& image, std::string
         SetError(error, std::string("cannot read the image data: ") + SDL_GetError());
         return false;
     }
-    SDL_Surface* loaded = IMG_Load_RW(stream, 1);
+    // Game images are PNG, JPEG, BMP, GIF, PCX or TGA. Only those decoders see the data: the
+    // others that the image library carries (vector, layered and exotic formats) size canvases from
+    // the file's own claims or fail badly on damaged files. TGA has no signature: it is what is
+    // tried when no other format is recognised.
+    const char* format = "TGA";
+    if (IMG_isPNG(stream))
+        format = "PNG";
+    else if (IMG_isJPG(stream))
+        format = "JPG";
+    else if (IMG_isBMP(stream))
+        format = "BMP";
+    else if (IMG_isGIF(stream))
+        format = "GIF";
+    else if (IMG_isPCX(stream))
+        format = "PCX";
+    else if (IMG_isSVG(stream) || IMG_isXCF(stream) || IMG_isWEBP(stream) || IMG_isTIF(stream) ||
+             IMG_isQOI(stream) || IMG_isAVIF(stream) || IMG_isJXL(stream) || IMG_isICO(stream) ||
+             IMG_isCUR(stream) || IMG_isLBM(stream) || IMG_isPNM(stream) || IMG_isXPM(stream) ||
+             IMG_isXV(stream))
+        format = nullptr;
+    if (format == nullptr) {
+        SDL_RWclose(stream);
+        SetError(error, "unsupported image format (use PNG, JPEG, BMP, GIF, PCX or TGA)");
+        return false;
+    }
+    SDL_Surface* loaded = IMG_LoadTyped_RW(stream, 1, format);
     if (loaded == nullptr) {
         SetError(error, std::string("not a readable image: ") + IMG_GetError());
         return false;

@@ -168,6 +168,23 @@ TEST(ImageCodec, GarbageAndTruncatedDataAreRefused)
     EXPECT_NE(error.find("missing.png"), std::string::npos);
 }
 
+TEST(ImageCodec, OnlyGameImageFormatsAreDecoded)
+{
+    // A tiny file whose canvas claim alone would cost gigabytes to render.
+    const std::string svg = "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"100000\" height=\"100000\">"
+                            "<rect width=\"10\" height=\"10\"/></svg>";
+    platform::DecodedImage image;
+    std::string error;
+    EXPECT_FALSE(platform::DecodeImage(svg.data(), svg.size(), image, &error));
+    EXPECT_NE(error.find("unsupported image format"), std::string::npos) << error;
+    EXPECT_TRUE(image.pixels.empty());
+
+    // Layered editor files are not game images either (their decoder fails badly on damage).
+    const std::string layered = std::string("gimp xcf v001", 13) + std::string(64, '\xff');
+    EXPECT_FALSE(platform::DecodeImage(layered.data(), layered.size(), image, &error));
+    EXPECT_NE(error.find("unsupported image format"), std::string::npos) << error;
+}
+
 TEST(ImageCodec, OversizeImagesAreRefused)
 {
     TempFolder folder;
@@ -193,6 +210,15 @@ TEST(ImageCodec, OversizeImagesAreRefused)
     ASSERT_TRUE(platform::DecodeImage(fits.data(), fits.size(), image, &error)) << error;
     EXPECT_EQ(image.width, platform::kMaxImageSide);
     EXPECT_EQ(image.pixels[3], 255);  // no alpha in the file: opaque
+
+    // A few bytes of BMP claiming a picture of terabytes: the decoder's request for the pixel
+    // memory is refused instead of granted or crashing.
+    std::vector<uint8_t> huge = WideBmp(4);
+    for (size_t at : {size_t{18}, size_t{22}}) {
+        huge[at] = 0xFF, huge[at + 1] = 0xFF, huge[at + 2] = 0xFF, huge[at + 3] = 0x3F;
+    }
+    EXPECT_FALSE(platform::DecodeImage(huge.data(), huge.size(), image, &error));
+    EXPECT_TRUE(image.pixels.empty());
 }
 
 // The start of a PNG file: signature and a header chunk stating the size of an 8-bit grey
