@@ -5,10 +5,12 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <string>
 
 #include "platform/DebugOutput.h"
+#include "platform/LibraryMemory.h"
 
 struct platform::SoundData {
     Mix_Chunk* chunk = nullptr;
@@ -65,6 +67,54 @@ void ReportFailure(const char* what)
     WriteDebugOutput(text.c_str());
 }
 
+// RIFF/WAVE files whose format record states no channels or no sample rate make the mixer's own
+// converters divide by zero; such files are refused before any decoder sees them. Other formats
+// pass through unchanged.
+constexpr size_t kWaveProbeBytes = 4096;
+constexpr uint32_t kMaxWaveChannels = 8;
+constexpr uint32_t kMaxWaveRate = 768000;
+
+uint32_t LittleEndian(const uint8_t* bytes, int count)
+{
+    uint32_t value = 0;
+    for (int i = count - 1; i >= 0; --i)
+        value = (value << 8) | bytes[i];
+    return value;
+}
+
+bool WaveFormatIsSane(const uint8_t* bytes, size_t size)
+{
+    if (size < 12 || std::memcmp(bytes, "RIFF", 4) != 0 || std::memcmp(bytes + 8, "WAVE", 4) != 0)
+        return true;
+    size_t at = 12;
+    while (at + 8 <= size) {
+        const uint32_t length = LittleEndian(bytes + at + 4, 4);
+        if (std::memcmp(bytes + at, "fmt ", 4) == 0) {
+            if (length < 16 || at + 8 + 16 > size)
+                return false;
+            const uint8_t* format = bytes + at + 8;
+            const uint32_t channels = LittleEndian(format + 2, 2);
+            const uint32_t rate = LittleEndian(format + 4, 4);
+            const uint32_t blockAlign = LittleEndian(format + 12, 2);
+            return channels >= 1 && channels <= kMaxWaveChannels && rate >= 1 && rate <= kMaxWaveRate &&
+                   blockAlign >= 1;
+        }
+        at += 8 + static_cast<size_t>(length) + (length & 1);
+    }
+    return false;  // a wave file without a readable format record
+}
+
+bool SoundFileIsSane(const char* path)
+{
+    SDL_RWops* file = SDL_RWFromFile(path, "rb");
+    if (file == nullptr)
+        return false;
+    uint8_t probe[kWaveProbeBytes];
+    const size_t got = SDL_RWread(file, probe, 1, sizeof(probe));
+    SDL_RWclose(file);
+    return WaveFormatIsSane(probe, got);
+}
+
 bool ValidChannel(int32_t channel)
 {
     return channel == -1 || (channel >= 0 && channel < Mix_AllocateChannels(-1));
@@ -72,6 +122,7 @@ bool ValidChannel(int32_t channel)
 
 bool OpenDevice()
 {
+    CapLibraryAllocations();  // sound files state sizes that their loaders believe
     if (SDL_WasInit(SDL_INIT_AUDIO) == 0) {
         const bool silent = WantsSilentDriver();
         if (silent)
@@ -131,7 +182,7 @@ void CloseAudio()
 
 SoundData* LoadSound(const char* path)
 {
-    if (!IsAudioOpen() || path == nullptr || *path == 0)
+    if (!IsAudioOpen() || path == nullptr || *path == 0 || !SoundFileIsSane(path))
         return nullptr;
     SDL_RWops* file = SDL_RWFromFile(path, "rb");
     if (file == nullptr)
@@ -201,7 +252,7 @@ bool IsChannelPaused(int32_t channel)
 
 MusicData* LoadMusic(const char* path)
 {
-    if (!IsAudioOpen() || path == nullptr || *path == 0)
+    if (!IsAudioOpen() || path == nullptr || *path == 0 || !SoundFileIsSane(path))
         return nullptr;
     Mix_Music* music = Mix_LoadMUS(path);
     if (music == nullptr)

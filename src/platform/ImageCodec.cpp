@@ -1,5 +1,7 @@
 #include "platform/ImageCodec.h"
 
+#include "platform/LibraryMemory.h"
+
 #include <SDL.h>
 #include <SDL_image.h>
 
@@ -57,55 +59,12 @@ bool PngHeaderFits(const uint8_t* bytes, size_t size, std::string* error)
     return false;
 }
 
-// Most formats state their size only to the decoder, which then asks SDL for the pixel memory
-// (a few bytes of a damaged BMP can claim terabytes). No single SDL allocation may exceed this:
-// twice the largest image accepted, 32-bit pixels, with room to spare for sounds.
-constexpr size_t kMaxSdlAllocation = size_t{1} << 29;
-
-SDL_malloc_func originalMalloc = nullptr;
-SDL_calloc_func originalCalloc = nullptr;
-SDL_realloc_func originalRealloc = nullptr;
-SDL_free_func originalFree = nullptr;
-
-void* CappedMalloc(size_t size)
-{
-    return size > kMaxSdlAllocation ? nullptr : originalMalloc(size);
-}
-
-void* CappedCalloc(size_t count, size_t size)
-{
-    if (size != 0 && count > kMaxSdlAllocation / size)
-        return nullptr;
-    return originalCalloc(count, size);
-}
-
-void* CappedRealloc(void* memory, size_t size)
-{
-    return size > kMaxSdlAllocation ? nullptr : originalRealloc(memory, size);
-}
-
-void CappedFree(void* memory)
-{
-    originalFree(memory);
-}
-
-// The capped functions hand everything else to SDL's own, so memory taken before the switch is
-// freed by the same allocator.
-void CapSdlAllocations()
-{
-    SDL_GetMemoryFunctions(&originalMalloc, &originalCalloc, &originalRealloc, &originalFree);
-    if (originalMalloc == nullptr || originalCalloc == nullptr || originalRealloc == nullptr ||
-        originalFree == nullptr)
-        return;
-    SDL_SetMemoryFunctions(CappedMalloc, CappedCalloc, CappedRealloc, CappedFree);
-}
-
 void StartDecoders()
 {
     static bool started = false;
     if (started)
         return;
-    CapSdlAllocations();
+    CapLibraryAllocations();
     // Formats whose support is not there are simply not decoded; the others still are.
     IMG_Init(IMG_INIT_PNG | IMG_INIT_JPG);
     started = true;

@@ -1,4 +1,5 @@
 #include "platform/ImageCodec.h"
+#include "platform/LibraryMemory.h"
 
 #include "support/TempFiles.h"
 
@@ -274,3 +275,17 @@ TEST(ImageCodec, BadPicturesAreNotWritten)
 }
 
 }  // namespace
+
+TEST(LibraryMemory, SingleAllocationsAboveTheCeilingAreRefused)
+{
+    platform::CapLibraryAllocations();
+    void* small = SDL_malloc(64);
+    EXPECT_NE(small, nullptr);
+    SDL_free(small);
+    EXPECT_EQ(SDL_malloc(platform::kMaxLibraryAllocation + 1), nullptr);
+    EXPECT_EQ(SDL_calloc(platform::kMaxLibraryAllocation / 2 + 1, 2), nullptr);
+    void* grown = SDL_malloc(16);
+    ASSERT_NE(grown, nullptr);
+    EXPECT_EQ(SDL_realloc(grown, platform::kMaxLibraryAllocation + 1), nullptr);
+    SDL_free(grown);  // a refused realloc leaves the block as it was
+}
