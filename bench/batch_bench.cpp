@@ -19,60 +19,8 @@
 #include "gfx/OpenGLESDC.h"
 #include "gfx/Texture.h"
 #include "platform/Video.h"
+#include "support/HeapCounter.h"
 #include "support/Ratio.h"
-
-namespace {
-std::atomic<int64_t> allocations{0};
-}
-
-// Kept out of line: inlined into their callers, GCC pairs the malloc and free inside with the
-// new and delete outside and warns of a mismatch that is not there.
-
-__attribute__((noinline)) void* operator new(size_t size)
-{
-    ++allocations;
-    void* p = std::malloc(size ? size : 1);
-    if (!p)
-        throw std::bad_alloc();
-    return p;
-}
-void* operator new[](size_t size)
-{
-    return operator new(size);
-}
-__attribute__((noinline)) void* operator new(size_t size, const std::nothrow_t&) noexcept
-{
-    ++allocations;
-    return std::malloc(size ? size : 1);
-}
-void* operator new[](size_t size, const std::nothrow_t& tag) noexcept
-{
-    return operator new(size, tag);
-}
-__attribute__((noinline)) void operator delete(void* p) noexcept
-{
-    std::free(p);
-}
-void operator delete[](void* p) noexcept
-{
-    operator delete(p);
-}
-void operator delete(void* p, size_t) noexcept
-{
-    operator delete(p);
-}
-void operator delete[](void* p, size_t) noexcept
-{
-    operator delete(p);
-}
-void operator delete(void* p, const std::nothrow_t&) noexcept
-{
-    operator delete(p);
-}
-void operator delete[](void* p, const std::nothrow_t&) noexcept
-{
-    operator delete(p);
-}
 
 namespace {
 
@@ -135,11 +83,11 @@ void RunFrame(benchmark::State& state, bool drawn)
     int64_t allocated = 0;
     for (auto _ : state) {
         dc.BeginScene();
-        int64_t before = allocations.load();
+        int64_t before = heap_counter::allocations.load();
         for (int i = 0; i < kQuads; ++i)
             dc.Blit(gl.texture, src, Destination(i), kWhite);
         dc.EndScene();
-        allocated += allocations.load() - before;
+        allocated += heap_counter::allocations.load() - before;
     }
     state.counters["allocations/frame"] = static_cast<double>(allocated) / static_cast<double>(state.iterations());
     state.counters["vertices/frame"] = kQuads * 6;

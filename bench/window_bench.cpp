@@ -15,65 +15,10 @@
 #include "render/Line.h"
 #include "render/Rectangle.h"
 #include "render/RenderRegistry.h"
+#include "support/HeapCounter.h"
 #include "support/Ratio.h"
 #include "ui/Message.h"
 #include "ui/Window.h"
-
-// Live heap bytes of this program, for the bytes-per-window counter.
-namespace {
-std::atomic<int64_t> liveBytes{0};
-}
-
-void* operator new(size_t size)
-{
-    void* p = std::malloc(size ? size : 1);
-    if (!p)
-        throw std::bad_alloc();
-    liveBytes += static_cast<int64_t>(malloc_usable_size(p));
-    return p;
-}
-void* operator new[](size_t size)
-{
-    return operator new(size);
-}
-void* operator new(size_t size, const std::nothrow_t&) noexcept
-{
-    void* p = std::malloc(size ? size : 1);
-    if (p)
-        liveBytes += static_cast<int64_t>(malloc_usable_size(p));
-    return p;
-}
-void* operator new[](size_t size, const std::nothrow_t& tag) noexcept
-{
-    return operator new(size, tag);
-}
-void operator delete(void* p) noexcept
-{
-    if (!p)
-        return;
-    liveBytes -= static_cast<int64_t>(malloc_usable_size(p));
-    std::free(p);
-}
-void operator delete[](void* p) noexcept
-{
-    operator delete(p);
-}
-void operator delete(void* p, size_t) noexcept
-{
-    operator delete(p);
-}
-void operator delete[](void* p, size_t) noexcept
-{
-    operator delete(p);
-}
-void operator delete(void* p, const std::nothrow_t&) noexcept
-{
-    operator delete(p);
-}
-void operator delete[](void* p, const std::nothrow_t&) noexcept
-{
-    operator delete(p);
-}
 
 namespace {
 
@@ -260,12 +205,12 @@ void BM_BytesPerLiveWindow(benchmark::State& state)
     int64_t after = 0;
     for (auto _ : state) {
         state.PauseTiming();
-        before = liveBytes.load();
+        before = heap_counter::liveBytes.load();
         state.ResumeTiming();
         for (int i = 0; i < kLayoutWindows; ++i)
             windows.push_back(CKVQWindow::New());
         state.PauseTiming();
-        after = liveBytes.load();
+        after = heap_counter::liveBytes.load();
         for (CKVQWindow* w : windows)
             w->Delete();
         windows.clear();

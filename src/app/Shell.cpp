@@ -24,6 +24,22 @@ namespace {
 constexpr const char* kStartedText = "RegisterClass Success!\r\n";
 constexpr int32_t kBytesPerPixel = 4;
 
+// The window manager's handler of each mouse-button event (all take client coordinates).
+using ButtonHandlerFn = int32_t (CKVQWindowMgr::*)(int32_t, int32_t);
+
+ButtonHandlerFn ButtonHandler(platform::EventKind kind)
+{
+    using platform::EventKind;
+    switch (kind) {
+    case EventKind::LButtonDown: return &CKVQWindowMgr::OnSysLClickDown;
+    case EventKind::LButtonUp: return &CKVQWindowMgr::OnSysLClickUp;
+    case EventKind::LButtonDblClk: return &CKVQWindowMgr::OnSysLDBClick;
+    case EventKind::RButtonDown: return &CKVQWindowMgr::OnSysRClickDown;
+    case EventKind::RButtonUp: return &CKVQWindowMgr::OnSysRButtonUp;
+    default: return &CKVQWindowMgr::OnSysRDBClick;
+    }
+}
+
 }  // namespace
 
 WindowSize OuterWindowSize(int32_t clientWidth, int32_t clientHeight)
@@ -156,34 +172,14 @@ bool CKVQShell::WindowProc(const platform::Event& event)
     case EventKind::MouseMove:
         manager.OnSysMouseMove(event.x, event.y);
         break;
-    case EventKind::LButtonDown: {
-        CAutoFlip flip;
-        manager.OnSysLClickDown(event.x, event.y);
-        break;
-    }
-    case EventKind::LButtonUp: {
-        CAutoFlip flip;
-        manager.OnSysLClickUp(event.x, event.y);
-        break;
-    }
-    case EventKind::LButtonDblClk: {
-        CAutoFlip flip;
-        manager.OnSysLDBClick(event.x, event.y);
-        break;
-    }
-    case EventKind::RButtonDown: {
-        CAutoFlip flip;
-        manager.OnSysRClickDown(event.x, event.y);
-        break;
-    }
-    case EventKind::RButtonUp: {
-        CAutoFlip flip;
-        manager.OnSysRButtonUp(event.x, event.y);
-        break;
-    }
+    case EventKind::LButtonDown:
+    case EventKind::LButtonUp:
+    case EventKind::LButtonDblClk:
+    case EventKind::RButtonDown:
+    case EventKind::RButtonUp:
     case EventKind::RButtonDblClk: {
         CAutoFlip flip;
-        manager.OnSysRDBClick(event.x, event.y);
+        (manager.*ButtonHandler(event.kind))(event.x, event.y);
         break;
     }
     case EventKind::MouseWheel: {

@@ -12,6 +12,7 @@
 
 #include "app/CoreCfg.h"
 #include "gfx/DeviceKinds.h"
+#include "gfx/DrawGeometry.h"
 #include "gfx/Texture.h"
 #include "platform/MessageBox.h"
 #include "platform/Video.h"
@@ -32,11 +33,6 @@ static_assert(kPositionBufferBytes == 12288 && kTexCoordBufferBytes == 16384 && 
 
 constexpr int32_t kQuadVertices = 6;
 constexpr int32_t kLineVertices = 2;
-constexpr uint32_t kOpaqueWhite = 0xFFFFFFFFu;
-// How close to a whole pixel a rotated corner counts as on it: far above the rounding noise of
-// the sine and cosine, far below a visible difference.
-constexpr double kRotationSnap = 1e-4;
-
 // Background of every scene; the editor tool shows magenta so unpainted areas stand out.
 constexpr GLclampf kClearGrey = 192.0f / 255.0f;
 
@@ -95,45 +91,8 @@ int16_t ToPosition(int64_t v)
     return static_cast<int16_t>(std::clamp<int64_t>(v, INT16_MIN, INT16_MAX));
 }
 
-// Truncation toward zero that stays defined for any double.
-int32_t TruncateToInt32(double v)
-{
-    if (std::isnan(v))
-        return 0;
-    if (v <= static_cast<double>(INT32_MIN))
-        return INT32_MIN;
-    if (v >= static_cast<double>(INT32_MAX))
-        return INT32_MAX;
-    return static_cast<int32_t>(v);
-}
-
-int32_t ToInt32(int64_t v)
-{
-    return static_cast<int32_t>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX));
-}
-
-// Rect edges moved near the ends of the int32 range stay there instead of wrapping around.
-int32_t SaturatingAdd(int32_t a, int32_t b)
-{
-    return ToInt32(int64_t{a} + b);
-}
-
 // The largest frame ReadFrame copies (a side beyond this is no real window).
 constexpr int32_t kMaxFrameSide = 16384;
-
-// channel x modulation channel / 255 for each of the four bytes.
-uint32_t Modulate(uint32_t color, uint32_t modulation)
-{
-    if (modulation == kOpaqueWhite)
-        return color;
-    uint32_t result = 0;
-    for (int shift = 0; shift < 32; shift += 8) {
-        uint32_t c = (color >> shift) & 0xFFu;
-        uint32_t m = (modulation >> shift) & 0xFFu;
-        result |= (c * m / 255u) << shift;
-    }
-    return result;
-}
 
 // The leading "major.minor" of a GL version text (0 when there is none).
 double LeadingVersion(const char* text)
@@ -151,35 +110,9 @@ double LeadingVersion(const char* text)
     return major + minor;
 }
 
-// Clips the segment from a to b of the line at `fixed` (a horizontal line when horizontal)
-// to the clip rect, borders included; false when nothing of it is inside.
-bool ClipAxisSegment(const KVQRect& clip, bool horizontal, int32_t fixed, int32_t& a, int32_t& b)
-{
-    const int32_t lowFixed = horizontal ? clip.top : clip.left;
-    const int32_t highFixed = horizontal ? clip.bottom : clip.right;
-    if (fixed < lowFixed || fixed > highFixed)
-        return false;
-    const int32_t low = horizontal ? clip.left : clip.top;
-    const int32_t high = horizontal ? clip.right : clip.bottom;
-    bool forward = a <= b;
-    int32_t from = std::max(std::min(a, b), low);
-    int32_t to = std::min(std::max(a, b), high);
-    if (from > to)
-        return false;
-    a = forward ? from : to;
-    b = forward ? to : from;
-    return true;
-}
-
 }  // namespace
 
-CKVQOpenGLESDC::CKVQOpenGLESDC()
-{
-    // Stacks deeper than a window tree normally nests still work; they just allocate then.
-    clips_.reserve(64);
-    colorStack_.reserve(64);
-    transformStack_.reserve(64);
-}
+CKVQOpenGLESDC::CKVQOpenGLESDC() = default;
 
 CKVQOpenGLESDC::~CKVQOpenGLESDC()
 {
@@ -189,76 +122,12 @@ CKVQOpenGLESDC::~CKVQOpenGLESDC()
 
 // ---- clip, blend, parameters ----------------------------------------------------------------
 
-int32_t CKVQOpenGLESDC::PushClip(const KVQRect& rect, int32_t flag)
-{
-    (void)flag;
-    if (clips_.empty()) {
-        PushInitialClip(rect);
-        return 0;
-    }
-    clip_ = clip_.Intersection(rect);
-    clips_.push_back(clip_);
-    return 0;
-}
-
-// The outermost clip is given in window pixels; layout coordinates are window pixels divided by
-// the automatic scale.
-void CKVQOpenGLESDC::PushInitialClip(const KVQRect& rect)
-{
-    KVQRect r = rect;
-    const KVQCoreCfg& cfg = GetCoreCfg();
-    if (cfg.IsAutoScale) {
-        double sx = cfg.fAutoScaleX > 0.0f ? cfg.fAutoScaleX : 1.0;
-        double sy = cfg.fAutoScaleY > 0.0f ? cfg.fAutoScaleY : 1.0;
-        r.left = TruncateToInt32(rect.left / sx);
-        r.right = TruncateToInt32(rect.right / sx);
-        r.top = TruncateToInt32(rect.top / sy);
-        r.bottom = TruncateToInt32(rect.bottom / sy);
-    }
-    clips_.push_back(r);
-    clip_ = r;
-}
-
-int32_t CKVQOpenGLESDC::PopClip()
-{
-    if (clips_.empty())
-        return -1;
-    clips_.pop_back();
-    clip_ = clips_.empty() ? KVQRect{} : clips_.back();
-    return 0;
-}
-
-int32_t CKVQOpenGLESDC::GetClip(KVQRect& rect)
-{
-    rect = clip_;
-    return 0;
-}
-
 int32_t CKVQOpenGLESDC::SetBlendMode(int32_t mode)
 {
     if (mode != blend_) {
         EndRun();
         blend_ = mode;
     }
-    return 0;
-}
-
-int32_t CKVQOpenGLESDC::SetParam(const int32_t* value)
-{
-    if (value)
-        param_ = *value;
-    return 0;
-}
-
-int32_t CKVQOpenGLESDC::SetParam2(int32_t value)
-{
-    param2_ = value;
-    return 0;
-}
-
-int32_t CKVQOpenGLESDC::SetParam3(int32_t value)
-{
-    param3_ = value;
     return 0;
 }
 
@@ -270,44 +139,13 @@ int32_t CKVQOpenGLESDC::SetPitch(int32_t value)
 
 // ---- invalidation and presenting --------------------------------------------------------------
 
-int32_t CKVQOpenGLESDC::InvalidateRect(const KVQRect& rect, int32_t flag)
-{
-    if (invalidateMode_ == 1)
-        return 0;
-    KVQRect r{std::max(SaturatingAdd(rect.left, -1), 0), std::max(SaturatingAdd(rect.right, 1), 0),
-              std::max(SaturatingAdd(rect.top, -1), 0), std::max(SaturatingAdd(rect.bottom, 1), 0)};
-    dirty_ = true;
-    if (flag == 0)
-        paintRect_.Union(r);
-    return 0;
-}
-
-int32_t CKVQOpenGLESDC::GetInvalidRect(KVQRect& rect)
-{
-    rect = paintRect_;
-    return 0;
-}
-
-int32_t CKVQOpenGLESDC::SetInvalidate(int32_t mode)
-{
-    invalidateMode_ = mode;
-    return 0;
-}
-
-int32_t CKVQOpenGLESDC::RequestRedraw()
-{
-    platform::PostRepaint();
-    return 0;
-}
-
 int32_t CKVQOpenGLESDC::Flip()
 {
     if (GetCoreCfg().IsPaused)
         return 1;
     if (hasContext_)
         platform::SwapGLWindow(window_);
-    paintRect_ = KVQRect{};
-    dirty_ = false;
+    MarkPresented();
     return 0;
 }
 
@@ -379,80 +217,38 @@ int32_t CKVQOpenGLESDC::TexturedQuad(int32_t texture, const KVQRect& src, const 
 
     // The source follows the cut destination: pixel for pixel for plain blits, in proportion
     // (truncated toward zero) for scaled ones.
-    int64_t sl = src.left, sr = src.right, st = src.top, sb = src.bottom;
-    if (cut == Cut::SamePixels) {
-        sl += int64_t{left} - dst.left;
-        sr += int64_t{right} - dst.right;
-        st += int64_t{top} - dst.top;
-        sb += int64_t{bottom} - dst.bottom;
-    } else {
-        const int64_t srcWidth = int64_t{src.right} - src.left, dstWidth = int64_t{dst.right} - dst.left;
-        const int64_t srcHeight = int64_t{src.bottom} - src.top, dstHeight = int64_t{dst.bottom} - dst.top;
-        // dst spans the non-empty cut rect, so both sizes are positive here; the products of two
-        // 33-bit values need more than 64 bits, the quotients fit in 33.
-        auto scaled = [](int64_t moved, int64_t srcSize, int64_t dstSize) {
-            return static_cast<int64_t>(static_cast<__int128>(moved) * srcSize / dstSize);
-        };
-        sl += scaled(int64_t{left} - dst.left, srcWidth, dstWidth);
-        sr += scaled(int64_t{right} - dst.right, srcWidth, dstWidth);
-        st += scaled(int64_t{top} - dst.top, srcHeight, dstHeight);
-        sb += scaled(int64_t{bottom} - dst.bottom, srcHeight, dstHeight);
-    }
+    const KVQRect visible{left, right, top, bottom};
+    const KVQSourceEdges edges = cut == Cut::SamePixels ? CutSourceSamePixels(src, dst, visible)
+                                                        : CutSourceProportional(src, dst, visible);
+    const int64_t sl = edges.left, sr = edges.right, st = edges.top, sb = edges.bottom;
     const float u0 = static_cast<float>(sl) * source.inverseWidth;
     const float u1 = static_cast<float>(sr) * source.inverseWidth;
     const float v0 = static_cast<float>(st) * source.inverseHeight;
     const float v1 = static_cast<float>(sb) * source.inverseHeight;
 
-    // Through the transform: x' = originX + (x - pivotX) * scaleX, likewise for y.
-    const Transform& t = transform_;
-    auto mapX = [&t](int32_t x) -> int64_t {
-        if (t.scaleX == 1.0f)
-            return int64_t{t.originX} + (int64_t{x} - t.pivotX);
-        return TruncateToInt32(t.originX + static_cast<double>(int64_t{x} - t.pivotX) * t.scaleX);
-    };
-    auto mapY = [&t](int32_t y) -> int64_t {
-        if (t.scaleY == 1.0f)
-            return int64_t{t.originY} + (int64_t{y} - t.pivotY);
-        return TruncateToInt32(t.originY + static_cast<double>(int64_t{y} - t.pivotY) * t.scaleY);
-    };
-    const int64_t x0 = mapX(left), x1 = mapX(right), y0 = mapY(top), y1 = mapY(bottom);
-    const uint32_t c = Modulate(color, modulation_);
+    const int64_t x0 = transform_.MapX(left), x1 = transform_.MapX(right);
+    const int64_t y0 = transform_.MapY(top), y1 = transform_.MapY(bottom);
+    const uint32_t c = ModulateColor(color, modulation_);
 
     Reserve(kQuadVertices);
     SelectRun(source.name, kPrimitiveTexturedTriangles);
     if (!rotate) {
-        PutVertex(ToInt32(x0), ToInt32(y0), u0, v0, c);
-        PutVertex(ToInt32(x1), ToInt32(y0), u1, v0, c);
-        PutVertex(ToInt32(x0), ToInt32(y1), u0, v1, c);
-        PutVertex(ToInt32(x1), ToInt32(y1), u1, v1, c);
-        PutVertex(ToInt32(x0), ToInt32(y1), u0, v1, c);
-        PutVertex(ToInt32(x1), ToInt32(y0), u1, v0, c);
+        PutVertex(ClampToInt32(x0), ClampToInt32(y0), u0, v0, c);
+        PutVertex(ClampToInt32(x1), ClampToInt32(y0), u1, v0, c);
+        PutVertex(ClampToInt32(x0), ClampToInt32(y1), u0, v1, c);
+        PutVertex(ClampToInt32(x1), ClampToInt32(y1), u1, v1, c);
+        PutVertex(ClampToInt32(x0), ClampToInt32(y1), u0, v1, c);
+        PutVertex(ClampToInt32(x1), ClampToInt32(y0), u1, v0, c);
         return 0;
     }
 
-    // Rotation about the centre of the transformed destination by theta = 2 pi - angle. cos and
-    // sin of theta are taken as cos(angle) and -sin(angle) (the same values without the rounding
-    // noise of 2 pi), and a corner within rounding noise of a whole pixel is placed on it: plain
-    // truncation would move corners one pixel inward at angles such as 0 or pi / 2.
-    const int64_t cx = (x0 + x1) / 2, cy = (y0 + y1) / 2;
-    const int64_t hw = (x1 - x0) / 2, hh = (y1 - y0) / 2;
-    const double cosT = std::cos(static_cast<double>(angle));
-    const double sinT = -std::sin(static_cast<double>(angle));
-    auto place = [](double v) {
-        const double nearest = std::round(v);
-        return TruncateToInt32(std::fabs(v - nearest) < kRotationSnap ? nearest : v);
-    };
-    auto corner = [&](int64_t dx, int64_t dy, float u, float v) {
-        const double ddx = static_cast<double>(dx), ddy = static_cast<double>(dy);
-        PutVertex(place(static_cast<double>(cx) + ddx * cosT - ddy * sinT),
-                  place(static_cast<double>(cy) + ddx * sinT + ddy * cosT), u, v, c);
-    };
-    corner(-hw, -hh, u0, v0);
-    corner(hw, -hh, u1, v0);
-    corner(-hw, hh, u0, v1);
-    corner(hw, hh, u1, v1);
-    corner(-hw, hh, u0, v1);
-    corner(hw, -hh, u1, v0);
+    // Rotation about the centre of the transformed destination.
+    const KVQRotatedCorners r = RotateQuadCorners(x0, y0, x1, y1, angle);
+    const float cornerU[4] = {u0, u1, u0, u1};
+    const float cornerV[4] = {v0, v0, v1, v1};
+    // Two triangles: left-top, right-top, left-bottom and right-bottom, left-bottom, right-top.
+    for (int i : {0, 1, 2, 3, 2, 1})
+        PutVertex(r.corner[i][0], r.corner[i][1], cornerU[i], cornerV[i], c);
     return 0;
 }
 
@@ -460,28 +256,11 @@ int32_t CKVQOpenGLESDC::TexturedQuad(int32_t texture, const KVQRect& src, const 
 
 int32_t CKVQOpenGLESDC::DrawRect(const KVQRect& rect, uint32_t color)
 {
-    // Each edge is clipped on its own, so a partly hidden rect shows only its visible edges and
-    // no edge appears along the clip border.
-    struct Edge {
-        bool horizontal;
-        int32_t fixed, a, b;
-    };
-    const Edge edges[] = {
-        {true, rect.top, rect.left, rect.right},
-        {false, rect.right, rect.top, rect.bottom},
-        {true, rect.bottom, rect.right, rect.left},
-        {false, rect.left, rect.bottom, rect.top},
-    };
+    KVQSegment edges[4];
+    const int32_t count = ClipRectOutline(rect, &clip_, edges);
     Reserve(4 * kLineVertices);
-    for (const Edge& e : edges) {
-        int32_t a = e.a, b = e.b;
-        if (!ClipAxisSegment(clip_, e.horizontal, e.fixed, a, b))
-            continue;
-        if (e.horizontal)
-            AppendLine(a, e.fixed, b, e.fixed, color);
-        else
-            AppendLine(e.fixed, a, e.fixed, b, color);
-    }
+    for (int32_t i = 0; i < count; ++i)
+        AppendLine(edges[i].from.x, edges[i].from.y, edges[i].to.x, edges[i].to.y, color);
     return 0;
 }
 
@@ -548,47 +327,12 @@ int32_t CKVQOpenGLESDC::FillEllipse(const KVQRect& rect, uint32_t color)
 
 // ---- colour and transform stacks -------------------------------------------------------------
 
-int32_t CKVQOpenGLESDC::PushColor(uint32_t color)
-{
-    colorStack_.push_back(modulation_);
-    modulation_ = Modulate(modulation_, color);
-    return 0;
-}
-
-int32_t CKVQOpenGLESDC::PopColor(uint32_t* color)
-{
-    if (colorStack_.empty())
-        return -1;
-    modulation_ = colorStack_.back();
-    colorStack_.pop_back();
-    if (color)
-        *color = modulation_;
-    return 0;
-}
-
 int32_t CKVQOpenGLESDC::PushTransform(int32_t x, int32_t y, float scaleX, float scaleY)
 {
-    transformStack_.push_back(transform_);
     // Commands carry their scale, so a scaled part of the batch starts a run of its own.
     if (scaleX != 1.0f || scaleY != 1.0f)
         EndRun();
-    const Transform old = transform_;
-    transform_.pivotX = x;
-    transform_.pivotY = y;
-    transform_.originX = TruncateToInt32(old.originX + static_cast<double>(int64_t{x} - old.pivotX) * old.scaleX);
-    transform_.originY = TruncateToInt32(old.originY + static_cast<double>(int64_t{y} - old.pivotY) * old.scaleY);
-    transform_.scaleX = old.scaleX * scaleX;
-    transform_.scaleY = old.scaleY * scaleY;
-    return 0;
-}
-
-int32_t CKVQOpenGLESDC::PopTransform()
-{
-    if (transformStack_.empty())
-        return -1;
-    transform_ = transformStack_.back();
-    transformStack_.pop_back();
-    return 0;
+    return CKVQDrawingDevice::PushTransform(x, y, scaleX, scaleY);
 }
 
 // ---- records ----------------------------------------------------------------------------------

@@ -12,13 +12,13 @@
 #include <vector>
 
 #include "common/Types.h"
-#include "gfx/DC.h"
+#include "gfx/DeviceState.h"
 
 namespace platform {
 struct Window;
 }
 
-class CKVQOpenGLESDC : public CKVQDC {
+class CKVQOpenGLESDC : public CKVQDrawingDevice {
 public:
     // The batch holds 2048 vertices; an append that would take the count past 2047 renders the
     // batch first, so a full batch never overflows the buffers.
@@ -61,14 +61,7 @@ public:
     CKVQOpenGLESDC& operator=(const CKVQOpenGLESDC&) = delete;
 
     void* GetNativeDevice() override { return nullptr; }
-    int32_t PushClip(const KVQRect& rect, int32_t flag) override;
-    int32_t PopClip() override;
-    int32_t GetClip(KVQRect& rect) override;
     int32_t SetBlendMode(int32_t mode) override;
-    int32_t SetParam(const int32_t* value) override;
-    int32_t InvalidateRect(const KVQRect& rect, int32_t flag) override;
-    int32_t GetInvalidRect(KVQRect& rect) override;
-    int32_t RequestRedraw() override;
     int32_t Blit(int32_t texture, const KVQRect& src, const KVQRect& dst, uint32_t color) override;
     int32_t BlitOutlined(int32_t texture, const KVQRect& src, const KVQRect& dst, uint32_t fill,
                          uint32_t outline) override;
@@ -88,15 +81,11 @@ public:
     int32_t SetLineWidth(int32_t width) override;
     int32_t DrawEllipse(const KVQRect& rect, uint32_t color) override;
     int32_t FillEllipse(const KVQRect& rect, uint32_t color) override;
-    int32_t PushColor(uint32_t color) override;
-    // Writes the restored modulation colour when color is not null.
-    int32_t PopColor(uint32_t* color) override;
+    // A scaled transform ends the current run: commands carry their scale.
     int32_t PushTransform(int32_t x, int32_t y, float scaleX, float scaleY) override;
-    int32_t PopTransform() override;
     int32_t Clear() override;
     int32_t BeginScene() override;
     int32_t EndScene() override;
-    int32_t SetParam2(int32_t value) override;
     int32_t Flip() override;
     // window is a platform::Window*. 0 on success; -1 when no usable GL context could be made
     // (the device then keeps batching without drawing).
@@ -110,12 +99,8 @@ public:
     int32_t GetBytesPerPixel() override { return 4; }
     void* GetBits() override { return nullptr; }
     int32_t GetPixelFormat() override { return 516; }
-    int32_t SetParam3(int32_t value) override;
-    int32_t GetParam3() override { return param3_; }
     intptr_t GetSurface() override { return 0; }
-    int32_t SetInvalidate(int32_t mode) override;
     int32_t ResetDevice() override;
-    bool IsDirty() override { return dirty_; }
 
     // The frame drawn since the last BeginScene, read from the back buffer: call it after EndScene
     // and before Flip (after a swap the back buffer's contents are undefined).
@@ -126,11 +111,6 @@ public:
     bool HasBuffers() const { return hasBuffers_; }
     int32_t GetBlendMode() const { return blend_; }
     int32_t GetLineWidth() const { return lineWidth_; }
-    uint32_t GetModulation() const { return modulation_; }
-    int32_t GetParam() const { return param_; }
-    int32_t GetParam2() const { return param2_; }
-    int32_t GetInvalidateMode() const { return invalidateMode_; }
-    size_t GetClipDepth() const { return clips_.size(); }
 
     // Counters: draw calls the rendered batches turned into (issued to GL when there is a
     // context), batches rendered, and what waits in the batch now.
@@ -145,14 +125,6 @@ public:
     const Command* GetCommands() const { return commands_; }
 
 private:
-    struct Transform {
-        int32_t originX = 1;
-        int32_t originY = 1;
-        int32_t pivotX = 0;
-        int32_t pivotY = 0;
-        float scaleX = 1.0f;
-        float scaleY = 1.0f;
-    };
     struct Run {
         uint32_t texture = 0;
         uint16_t kind = kPrimitiveNone;
@@ -192,7 +164,6 @@ private:
     bool CreateBuffers();
     void DeleteBuffers();
     void SetProjection(int32_t width, int32_t height, double zFar);
-    void PushInitialClip(const KVQRect& rect);
 
     platform::Window* window_ = nullptr;
     bool hasContext_ = false;
@@ -201,20 +172,7 @@ private:
     int32_t width_ = 0;
     int32_t height_ = 0;
     int32_t pitch_ = 0;
-    int32_t param_ = 0;
-    int32_t param2_ = 0;
-    int32_t param3_ = 0;
 
-    std::vector<KVQRect> clips_;
-    KVQRect clip_;
-    KVQRect paintRect_;
-    bool dirty_ = true;
-    int32_t invalidateMode_ = 0;
-
-    std::vector<uint32_t> colorStack_;
-    uint32_t modulation_ = 0xFFFFFFFFu;
-    Transform transform_;
-    std::vector<Transform> transformStack_;
     int32_t blend_ = 0;
     int32_t lineWidth_ = 1;
 

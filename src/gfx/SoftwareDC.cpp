@@ -8,6 +8,7 @@
 
 #include "app/CoreCfg.h"
 #include "gfx/DeviceKinds.h"
+#include "gfx/DrawGeometry.h"
 #include "gfx/Texture.h"
 #include "platform/Video.h"
 
@@ -26,10 +27,6 @@ constexpr int32_t kBlendModeDefault = 1;  // modes outside the table blend by so
 constexpr double kSubpixels = 256.0;
 // Geometry beyond this many pixels from the origin is clamped (it is off every buffer anyway).
 constexpr double kCoordinateLimit = 1 << 22;
-// Rotated corners closer than this to a whole pixel count as that pixel (rounding noise of the
-// sine and cosine must not move a corner by one whole pixel when it is truncated).
-constexpr double kWholePixelTolerance = 1e-4;
-
 // The blend functions of the device's blend table, as (source factor, destination factor).
 enum class BlendKind : uint8_t {
     OneZero,           // Replace
@@ -64,15 +61,6 @@ inline uint32_t ModulateTexel(uint32_t texel, uint32_t color)
     return MulUnit(Channel(texel, 0), Channel(color, 0)) | (MulUnit(Channel(texel, 8), Channel(color, 8)) << 8) |
            (MulUnit(Channel(texel, 16), Channel(color, 16)) << 16) |
            (MulUnit(Channel(texel, 24), Channel(color, 24)) << 24);
-}
-
-// A vertex colour: each channel times the modulation channel / 255, truncated.
-inline uint32_t ModulateColor(uint32_t color, uint32_t modulation)
-{
-    uint32_t out = 0;
-    for (int shift = 0; shift < 32; shift += 8)
-        out |= (Channel(color, shift) * Channel(modulation, shift) / 255u) << shift;
-    return out;
 }
 
 // result = source * source factor + destination * destination factor, clamped, per channel
@@ -248,26 +236,14 @@ inline size_t KindIndex(uint8_t mode)
     return static_cast<size_t>(kBlendKinds[mode < kBlendModeCount ? mode : kBlendModeDefault]);
 }
 
-// Saturating conversion toward zero; NaN becomes 0 (script values may be anything).
-int32_t TruncateToInt(double value)
-{
-    if (!(value == value))
-        return 0;
-    if (value >= 2147483647.0)
-        return std::numeric_limits<int32_t>::max();
-    if (value <= -2147483648.0)
-        return std::numeric_limits<int32_t>::min();
-    return static_cast<int32_t>(value);
-}
-
 int32_t FloorToInt(double value)
 {
-    return TruncateToInt(std::floor(value));
+    return TruncateToInt32(std::floor(value));
 }
 
 int32_t CeilToInt(double value)
 {
-    return TruncateToInt(std::ceil(value));
+    return TruncateToInt32(std::ceil(value));
 }
 
 double ClampCoordinate(double value)
@@ -287,17 +263,6 @@ bool HasArea(const KVQRect& r)
     return r.right > r.left && r.bottom > r.top;
 }
 
-// Source edge + (clipped edge - edge) x source size / destination size, truncated toward zero.
-int32_t CutProportional(int32_t sourceEdge, int64_t moved, int64_t sourceSize, int64_t destinationSize)
-{
-    if (destinationSize == 0)
-        return sourceEdge;
-    // |moved| <= |destinationSize| < 2^32 and |sourceSize| < 2^32: the product fits.
-    const int64_t shift = moved * sourceSize / destinationSize;
-    return static_cast<int32_t>(std::clamp<int64_t>(sourceEdge + shift, std::numeric_limits<int32_t>::min(),
-                                                    std::numeric_limits<int32_t>::max()));
-}
-
 }  // namespace
 
 CKVQDC* CreateWin32DC()
@@ -305,12 +270,7 @@ CKVQDC* CreateWin32DC()
     return new CKVQWin32DC();
 }
 
-CKVQWin32DC::CKVQWin32DC()
-{
-    clips_.reserve(32);
-    colors_.reserve(32);
-    transforms_.reserve(32);
-}
+CKVQWin32DC::CKVQWin32DC() = default;
 
 // ---- Buffer ------------------------------------------------------------------------------------
 
@@ -426,101 +386,11 @@ int32_t CKVQWin32DC::Flip()
         return 1;
     if (window_ && !pixels_.empty())
         platform::PresentPixels(window_, pixels_.data(), bufferWidth_, bufferHeight_, pitch_);
-    paintRect_ = KVQRect{};
-    dirty_ = false;
+    MarkPresented();
     return 0;
 }
 
-// ---- Invalidation and parameters ---------------------------------------------------------------
-
-int32_t CKVQWin32DC::InvalidateRect(const KVQRect& rect, int32_t flag)
-{
-    if (invalidateMode_ == 1)
-        return 0;
-    KVQRect grown{wrap32::Sub(rect.left, 1), wrap32::Add(rect.right, 1), wrap32::Sub(rect.top, 1),
-                  wrap32::Add(rect.bottom, 1)};
-    grown.left = std::max(grown.left, 0);
-    grown.right = std::max(grown.right, 0);
-    grown.top = std::max(grown.top, 0);
-    grown.bottom = std::max(grown.bottom, 0);
-    dirty_ = true;
-    if (flag == 0)
-        paintRect_.Union(grown);
-    return 0;
-}
-
-int32_t CKVQWin32DC::GetInvalidRect(KVQRect& rect)
-{
-    rect = paintRect_;
-    return 0;
-}
-
-int32_t CKVQWin32DC::SetInvalidate(int32_t mode)
-{
-    invalidateMode_ = mode;
-    return 0;
-}
-
-int32_t CKVQWin32DC::RequestRedraw()
-{
-    platform::PostRepaint();
-    return 0;
-}
-
-int32_t CKVQWin32DC::SetParam(const int32_t* value)
-{
-    if (value)
-        param_ = *value;
-    return 0;
-}
-
-int32_t CKVQWin32DC::SetParam2(int32_t value)
-{
-    param2_ = value;
-    return 0;
-}
-
-int32_t CKVQWin32DC::SetParam3(int32_t value)
-{
-    param3_ = value;
-    return 0;
-}
-
-// ---- State stacks ------------------------------------------------------------------------------
-
-int32_t CKVQWin32DC::PushClip(const KVQRect& rect, int32_t flag)
-{
-    (void)flag;
-    if (clips_.empty()) {
-        // The outermost clip arrives in window pixels; drawing coordinates are before the
-        // automatic scale.
-        KVQRect first = rect;
-        const KVQCoreCfg& cfg = GetCoreCfg();
-        if (cfg.IsAutoScale && cfg.fAutoScaleX != 0.0f && cfg.fAutoScaleY != 0.0f) {
-            first.left = TruncateToInt(rect.left / static_cast<double>(cfg.fAutoScaleX));
-            first.right = TruncateToInt(rect.right / static_cast<double>(cfg.fAutoScaleX));
-            first.top = TruncateToInt(rect.top / static_cast<double>(cfg.fAutoScaleY));
-            first.bottom = TruncateToInt(rect.bottom / static_cast<double>(cfg.fAutoScaleY));
-        }
-        clips_.push_back(first);
-    } else {
-        clips_.push_back(rect.Intersection(clips_.back()));
-    }
-    return 0;
-}
-
-int32_t CKVQWin32DC::PopClip()
-{
-    if (!clips_.empty())
-        clips_.pop_back();
-    return 0;
-}
-
-int32_t CKVQWin32DC::GetClip(KVQRect& rect)
-{
-    rect = clips_.empty() ? KVQRect{} : clips_.back();
-    return 0;
-}
+// ---- State ------------------------------------------------------------------------------------
 
 bool CKVQWin32DC::ClipRect(const KVQRect& rect, KVQRect& clipped) const
 {
@@ -539,50 +409,6 @@ int32_t CKVQWin32DC::SetLineWidth(int32_t width)
     const int32_t previous = lineWidth_;
     lineWidth_ = width;
     return previous;
-}
-
-int32_t CKVQWin32DC::PushColor(uint32_t color)
-{
-    colors_.push_back(modulation_);
-    uint32_t product = 0;
-    for (int shift = 0; shift < 32; shift += 8)
-        product |= (Channel(modulation_, shift) * Channel(color, shift) / 255u) << shift;
-    modulation_ = product;
-    return 0;
-}
-
-int32_t CKVQWin32DC::PopColor(uint32_t* color)
-{
-    if (colors_.empty())
-        return -1;
-    modulation_ = colors_.back();
-    colors_.pop_back();
-    if (color)
-        *color = modulation_;
-    return 0;
-}
-
-int32_t CKVQWin32DC::PushTransform(int32_t x, int32_t y, float scaleX, float scaleY)
-{
-    transforms_.push_back(transform_);
-    Transform next;
-    next.pivotX = x;
-    next.pivotY = y;
-    next.originX = TruncateToInt(transform_.originX + (static_cast<double>(x) - transform_.pivotX) * transform_.scaleX);
-    next.originY = TruncateToInt(transform_.originY + (static_cast<double>(y) - transform_.pivotY) * transform_.scaleY);
-    next.scaleX = transform_.scaleX * scaleX;
-    next.scaleY = transform_.scaleY * scaleY;
-    transform_ = next;
-    return 0;
-}
-
-int32_t CKVQWin32DC::PopTransform()
-{
-    if (!transforms_.empty()) {
-        transform_ = transforms_.back();
-        transforms_.pop_back();
-    }
-    return 0;
 }
 
 // ---- Drawing operations ------------------------------------------------------------------------
@@ -626,26 +452,15 @@ int32_t CKVQWin32DC::TexturedQuad(int32_t texture, const KVQRect& src, const KVQ
     if (!ClipRect(dst, clipped))
         return 0;
 
-    KVQRect from = src;
-    if (cut == Cut::SamePixels) {
-        from.left = wrap32::Add(src.left, wrap32::Sub(clipped.left, dst.left));
-        from.right = wrap32::Add(src.right, wrap32::Sub(clipped.right, dst.right));
-        from.top = wrap32::Add(src.top, wrap32::Sub(clipped.top, dst.top));
-        from.bottom = wrap32::Add(src.bottom, wrap32::Sub(clipped.bottom, dst.bottom));
-    } else {
-        const int64_t srcWidth = int64_t{src.right} - src.left, dstWidth = int64_t{dst.right} - dst.left;
-        const int64_t srcHeight = int64_t{src.bottom} - src.top, dstHeight = int64_t{dst.bottom} - dst.top;
-        from.left = CutProportional(src.left, int64_t{clipped.left} - dst.left, srcWidth, dstWidth);
-        from.right = CutProportional(src.right, int64_t{clipped.right} - dst.right, srcWidth, dstWidth);
-        from.top = CutProportional(src.top, int64_t{clipped.top} - dst.top, srcHeight, dstHeight);
-        from.bottom = CutProportional(src.bottom, int64_t{clipped.bottom} - dst.bottom, srcHeight, dstHeight);
-    }
+    const KVQSourceEdges edges = cut == Cut::SamePixels ? CutSourceSamePixels(src, dst, clipped)
+                                                        : CutSourceProportional(src, dst, clipped);
+    const KVQRect from{ClampToInt32(edges.left), ClampToInt32(edges.right), ClampToInt32(edges.top),
+                       ClampToInt32(edges.bottom)};
 
-    const Transform& t = transform_;
-    const int32_t x0 = TruncateToInt(t.originX + (static_cast<double>(clipped.left) - t.pivotX) * t.scaleX);
-    const int32_t x1 = TruncateToInt(t.originX + (static_cast<double>(clipped.right) - t.pivotX) * t.scaleX);
-    const int32_t y0 = TruncateToInt(t.originY + (static_cast<double>(clipped.top) - t.pivotY) * t.scaleY);
-    const int32_t y1 = TruncateToInt(t.originY + (static_cast<double>(clipped.bottom) - t.pivotY) * t.scaleY);
+    const int32_t x0 = ClampToInt32(transform_.MapX(clipped.left));
+    const int32_t x1 = ClampToInt32(transform_.MapX(clipped.right));
+    const int32_t y0 = ClampToInt32(transform_.MapY(clipped.top));
+    const int32_t y1 = ClampToInt32(transform_.MapY(clipped.bottom));
 
     Primitive p;
     p.shape = Shape::TexturedQuad;
@@ -660,24 +475,11 @@ int32_t CKVQWin32DC::TexturedQuad(int32_t texture, const KVQRect& src, const KVQ
         p.v[2] = {static_cast<float>(x0), static_cast<float>(y1), s0, t1};
         p.v[3] = {static_cast<float>(x1), static_cast<float>(y1), s1, t1};
     } else {
-        // theta = 2 pi - angle, so cos theta = cos(angle) and sin theta = -sin(angle) (taken that
-        // way to avoid the rounding noise of 2 pi).
-        const int64_t centreX = (int64_t{x0} + x1) / 2, centreY = (int64_t{y0} + y1) / 2;
-        const int64_t hw = (int64_t{x1} - x0) / 2, hh = (int64_t{y1} - y0) / 2;
-        const double cosT = std::cos(static_cast<double>(angle));
-        const double sinT = -std::sin(static_cast<double>(angle));
-        const int64_t offsets[4][2] = {{-hw, -hh}, {hw, -hh}, {-hw, hh}, {hw, hh}};
+        const KVQRotatedCorners r = RotateQuadCorners(x0, y0, x1, y1, angle);
         const float coords[4][2] = {{s0, t0}, {s1, t0}, {s0, t1}, {s1, t1}};
-        auto place = [](double value) {
-            const double nearest = std::nearbyint(value);
-            const double placed = std::abs(value - nearest) < kWholePixelTolerance ? nearest : value;
-            return static_cast<float>(TruncateToInt(placed));
-        };
-        for (int i = 0; i < 4; ++i) {
-            const double dx = static_cast<double>(offsets[i][0]), dy = static_cast<double>(offsets[i][1]);
-            p.v[i] = {place(static_cast<double>(centreX) + dx * cosT - dy * sinT),
-                      place(static_cast<double>(centreY) + dx * sinT + dy * cosT), coords[i][0], coords[i][1]};
-        }
+        for (int i = 0; i < 4; ++i)
+            p.v[i] = {static_cast<float>(r.corner[i][0]), static_cast<float>(r.corner[i][1]), coords[i][0],
+                      coords[i][1]};
     }
     Emit(p);
     return 0;
@@ -717,38 +519,10 @@ int32_t CKVQWin32DC::DrawLine(const KVQPoint& a, const KVQPoint& b, uint32_t col
 
 int32_t CKVQWin32DC::DrawRect(const KVQRect& rect, uint32_t color)
 {
-    // Each edge is clipped on its own: a partly hidden rect shows only its visible edges, and no
-    // edge appears along the clip border.
-    struct Edge {
-        bool horizontal;
-        int32_t fixed, a, b;
-    };
-    const Edge edges[] = {
-        {true, rect.top, rect.left, rect.right},
-        {false, rect.right, rect.top, rect.bottom},
-        {true, rect.bottom, rect.right, rect.left},
-        {false, rect.left, rect.bottom, rect.top},
-    };
-    for (const Edge& e : edges) {
-        int32_t a = e.a, b = e.b;
-        if (!clips_.empty()) {
-            const KVQRect& clip = clips_.back();
-            if (e.fixed < (e.horizontal ? clip.top : clip.left) || e.fixed > (e.horizontal ? clip.bottom : clip.right))
-                continue;
-            const int32_t low = e.horizontal ? clip.left : clip.top;
-            const int32_t high = e.horizontal ? clip.right : clip.bottom;
-            const int32_t from = std::max(std::min(a, b), low), to = std::min(std::max(a, b), high);
-            if (from > to)
-                continue;
-            const bool forward = a <= b;
-            a = forward ? from : to;
-            b = forward ? to : from;
-        }
-        if (e.horizontal)
-            DrawLine({a, e.fixed}, {b, e.fixed}, color);
-        else
-            DrawLine({e.fixed, a}, {e.fixed, b}, color);
-    }
+    KVQSegment edges[4];
+    const int32_t count = ClipRectOutline(rect, clips_.empty() ? nullptr : &clips_.back(), edges);
+    for (int32_t i = 0; i < count; ++i)
+        DrawLine(edges[i].from, edges[i].to, color);
     return 0;
 }
 

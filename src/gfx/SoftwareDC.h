@@ -13,7 +13,7 @@
 #include <map>
 #include <vector>
 
-#include "gfx/DC.h"
+#include "gfx/DeviceState.h"
 
 namespace platform {
 struct Window;
@@ -21,19 +21,12 @@ struct Window;
 
 class ITextureObject;
 
-class CKVQWin32DC : public CKVQDC {
+class CKVQWin32DC : public CKVQDrawingDevice {
 public:
     CKVQWin32DC();
     ~CKVQWin32DC() override = default;
 
-    int32_t PushClip(const KVQRect& rect, int32_t flag) override;
-    int32_t PopClip() override;
-    int32_t GetClip(KVQRect& rect) override;
     int32_t SetBlendMode(int32_t mode) override;
-    int32_t SetParam(const int32_t* value) override;
-    int32_t InvalidateRect(const KVQRect& rect, int32_t flag) override;
-    int32_t GetInvalidRect(KVQRect& rect) override;
-    int32_t RequestRedraw() override;
     int32_t Blit(int32_t texture, const KVQRect& src, const KVQRect& dst, uint32_t color) override;
     int32_t BlitOutlined(int32_t texture, const KVQRect& src, const KVQRect& dst, uint32_t fill,
                          uint32_t outline) override;
@@ -53,14 +46,9 @@ public:
     int32_t SetLineWidth(int32_t width) override;
     int32_t DrawEllipse(const KVQRect& rect, uint32_t color) override;
     int32_t FillEllipse(const KVQRect& rect, uint32_t color) override;
-    int32_t PushColor(uint32_t color) override;
-    int32_t PopColor(uint32_t* color) override;
-    int32_t PushTransform(int32_t x, int32_t y, float scaleX, float scaleY) override;
-    int32_t PopTransform() override;
     int32_t Clear() override;
     int32_t BeginScene() override;
     int32_t EndScene() override;
-    int32_t SetParam2(int32_t value) override;
     int32_t Flip() override;
     int32_t Init(int32_t width, int32_t height, void* window, int32_t param) override;
     int32_t Shutdown() override;
@@ -72,11 +60,7 @@ public:
     int32_t GetBytesPerPixel() override { return 4; }
     void* GetBits() override { return pixels_.empty() ? nullptr : pixels_.data(); }
     int32_t GetPixelFormat() override { return kPixelFormat; }
-    int32_t SetParam3(int32_t value) override;
-    int32_t GetParam3() override { return param3_; }
     intptr_t GetSurface() override;
-    int32_t SetInvalidate(int32_t mode) override;
-    bool IsDirty() override { return dirty_; }
     bool ReadFrame(std::vector<uint8_t>& rgba, int32_t& width, int32_t& height) override;
 
     static constexpr int32_t kPixelFormat = 516;
@@ -116,14 +100,6 @@ public:
     };
 
 private:
-    struct Transform {
-        int32_t originX = 1;  // textured quads land one pixel right of and below their place
-        int32_t originY = 1;
-        int32_t pivotX = 0;
-        int32_t pivotY = 0;
-        float scaleX = 1.0f;
-        float scaleY = 1.0f;
-    };
     // Logical pixels to buffer pixels: the automatic scale, then the projection onto the buffer.
     struct View {
         double offsetX = 0, offsetY = 0;
@@ -157,19 +133,8 @@ private:
     int32_t pitch_ = 0;
     platform::Window* window_ = nullptr;
 
-    std::vector<KVQRect> clips_;
-    KVQRect paintRect_;
-    bool dirty_ = true;
-    int32_t invalidateMode_ = 0;
-    uint32_t modulation_ = 0xffffffffu;
-    std::vector<uint32_t> colors_;
-    Transform transform_;
-    std::vector<Transform> transforms_;
     uint8_t blendMode_ = 0;
     int32_t lineWidth_ = 1;
-    int32_t param_ = 0;
-    int32_t param2_ = 0;
-    int32_t param3_ = 0;
 
     std::map<int32_t, std::vector<Primitive>> records_;
     int32_t nextRecordId_ = 1;
