@@ -19,38 +19,6 @@ int64_t ScaledMove(int64_t moved, int64_t srcSize, int64_t dstSize)
 
 }  // namespace
 
-int32_t TruncateToInt32(double value)
-{
-    if (std::isnan(value))
-        return 0;
-    if (value <= static_cast<double>(INT32_MIN))
-        return INT32_MIN;
-    if (value >= static_cast<double>(INT32_MAX))
-        return INT32_MAX;
-    return static_cast<int32_t>(value);
-}
-
-int32_t ClampToInt32(int64_t value)
-{
-    return static_cast<int32_t>(std::clamp<int64_t>(value, INT32_MIN, INT32_MAX));
-}
-
-int32_t SaturatingAdd(int32_t a, int32_t b)
-{
-    return ClampToInt32(int64_t{a} + b);
-}
-
-uint32_t ModulateColor(uint32_t color, uint32_t modulation)
-{
-    uint32_t result = 0;
-    for (int shift = 0; shift < 32; shift += 8) {
-        const uint32_t c = (color >> shift) & 0xFFu;
-        const uint32_t m = (modulation >> shift) & 0xFFu;
-        result |= (c * m / 255u) << shift;
-    }
-    return result;
-}
-
 KVQTransform KVQTransform::Then(int32_t x, int32_t y, float sx, float sy) const
 {
     KVQTransform next;
@@ -61,28 +29,6 @@ KVQTransform KVQTransform::Then(int32_t x, int32_t y, float sx, float sy) const
     next.scaleX = scaleX * sx;
     next.scaleY = scaleY * sy;
     return next;
-}
-
-int64_t KVQTransform::MapX(int32_t x) const
-{
-    if (scaleX == 1.0f)
-        return int64_t{originX} + (int64_t{x} - pivotX);
-    return TruncateToInt32(originX + static_cast<double>(int64_t{x} - pivotX) * scaleX);
-}
-
-int64_t KVQTransform::MapY(int32_t y) const
-{
-    if (scaleY == 1.0f)
-        return int64_t{originY} + (int64_t{y} - pivotY);
-    return TruncateToInt32(originY + static_cast<double>(int64_t{y} - pivotY) * scaleY);
-}
-
-KVQSourceEdges CutSourceSamePixels(const KVQRect& src, const KVQRect& dst, const KVQRect& visible)
-{
-    return {int64_t{src.left} + (int64_t{visible.left} - dst.left),
-            int64_t{src.right} + (int64_t{visible.right} - dst.right),
-            int64_t{src.top} + (int64_t{visible.top} - dst.top),
-            int64_t{src.bottom} + (int64_t{visible.bottom} - dst.bottom)};
 }
 
 KVQSourceEdges CutSourceProportional(const KVQRect& src, const KVQRect& dst, const KVQRect& visible)
