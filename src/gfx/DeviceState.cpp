@@ -154,3 +154,15 @@ int32_t CKVQDrawingDevice::PopTransform()
     transformStack_.pop_back();
     return 0;
 }
+
+int32_t CKVQDrawingDevice::BlitOutlined(int32_t texture, const KVQRect& src, const KVQRect& dst, uint32_t fill,
+                                        uint32_t outline)
+{
+    static constexpr KVQPoint kOutlineOffsets[] = {{1, 0}, {-1, 0}, {0, 1}, {0, -1}, {1, 1}, {-1, -1}};
+    for (const KVQPoint& offset : kOutlineOffsets) {
+        const KVQRect moved{SaturatingAdd(dst.left, offset.x), SaturatingAdd(dst.right, offset.x),
+                            SaturatingAdd(dst.top, offset.y), SaturatingAdd(dst.bottom, offset.y)};
+        Blit(texture, src, moved, outline);
+    }
+    return Blit(texture, src, dst, fill);
+}

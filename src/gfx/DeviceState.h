@@ -12,6 +12,10 @@
 
 class CKVQDrawingDevice : public CKVQDC {
 public:
+    // The quad six times in the outline colour, one pixel off in each of the directions right,
+    // left, down, up, down-right and up-left, then once in place in the fill colour (all Blits).
+    int32_t BlitOutlined(int32_t texture, const KVQRect& src, const KVQRect& dst, uint32_t fill,
+                         uint32_t outline) override;
     int32_t PushClip(const KVQRect& rect, int32_t flag) override;
     // -1 when there is no clip to pop.
     int32_t PopClip() override;

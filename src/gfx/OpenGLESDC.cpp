@@ -177,18 +177,6 @@ int32_t CKVQOpenGLESDC::Blit(int32_t texture, const KVQRect& src, const KVQRect&
     return TexturedQuad(texture, src, dst, color, Cut::SamePixels, false, 0.0f);
 }
 
-int32_t CKVQOpenGLESDC::BlitOutlined(int32_t texture, const KVQRect& src, const KVQRect& dst, uint32_t fill,
-                                     uint32_t outline)
-{
-    static constexpr KVQPoint kOutlineOffsets[] = {{1, 0}, {-1, 0}, {0, 1}, {0, -1}, {1, 1}, {-1, -1}};
-    for (const KVQPoint& offset : kOutlineOffsets) {
-        const KVQRect moved{SaturatingAdd(dst.left, offset.x), SaturatingAdd(dst.right, offset.x),
-                            SaturatingAdd(dst.top, offset.y), SaturatingAdd(dst.bottom, offset.y)};
-        TexturedQuad(texture, src, moved, outline, Cut::SamePixels, false, 0.0f);
-    }
-    return TexturedQuad(texture, src, dst, fill, Cut::SamePixels, false, 0.0f);
-}
-
 int32_t CKVQOpenGLESDC::StretchBlit(int32_t texture, const KVQRect& src, const KVQRect& dst, uint32_t color)
 {
     return TexturedQuad(texture, src, dst, color, Cut::Proportional, false, 0.0f);

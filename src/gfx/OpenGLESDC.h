@@ -63,8 +63,6 @@ public:
     void* GetNativeDevice() override { return nullptr; }
     int32_t SetBlendMode(int32_t mode) override;
     int32_t Blit(int32_t texture, const KVQRect& src, const KVQRect& dst, uint32_t color) override;
-    int32_t BlitOutlined(int32_t texture, const KVQRect& src, const KVQRect& dst, uint32_t fill,
-                         uint32_t outline) override;
     int32_t StretchBlit(int32_t texture, const KVQRect& src, const KVQRect& dst, uint32_t color) override;
     int32_t RotateBlit(int32_t texture, const KVQRect& src, const KVQRect& dst, uint32_t color,
                        float angle) override;

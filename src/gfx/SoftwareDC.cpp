@@ -418,20 +418,6 @@ int32_t CKVQWin32DC::Blit(int32_t texture, const KVQRect& src, const KVQRect& ds
     return TexturedQuad(texture, src, dst, color, Cut::SamePixels, false, 0.0f);
 }
 
-int32_t CKVQWin32DC::BlitOutlined(int32_t texture, const KVQRect& src, const KVQRect& dst, uint32_t fill,
-                                  uint32_t outline)
-{
-    static constexpr KVQPoint kOutlineOffsets[] = {{1, 0}, {-1, 0}, {0, 1}, {0, -1}, {1, 1}, {-1, -1}};
-    for (const KVQPoint& o : kOutlineOffsets) {
-        const KVQRect moved{wrap32::Add(dst.left, o.x), wrap32::Add(dst.right, o.x), wrap32::Add(dst.top, o.y),
-                            wrap32::Add(dst.bottom, o.y)};
-        const int32_t result = TexturedQuad(texture, src, moved, outline, Cut::SamePixels, false, 0.0f);
-        if (result != 0)
-            return result;
-    }
-    return TexturedQuad(texture, src, dst, fill, Cut::SamePixels, false, 0.0f);
-}
-
 int32_t CKVQWin32DC::StretchBlit(int32_t texture, const KVQRect& src, const KVQRect& dst, uint32_t color)
 {
     return TexturedQuad(texture, src, dst, color, Cut::Proportional, false, 0.0f);

@@ -72,6 +72,12 @@ void PasteInto(uint8_t* bits, int32_t texWidth, int32_t texHeight, int32_t x, in
     }
 }
 
+// The rect a texture reports: its offset and its logical size.
+KVQRect PlacedRect(int32_t x, int32_t y, int32_t width, int32_t height)
+{
+    return KVQRect{x, wrap32::Add(x, width), y, wrap32::Add(y, height)};
+}
+
 }  // namespace
 
 void SetTextureKind(int32_t kind)
@@ -231,10 +237,7 @@ void CKVQOpenGLESTexture::Destroy()
 
 void CKVQOpenGLESTexture::GetRect(KVQRect& rect)
 {
-    rect.left = offsetX_;
-    rect.top = offsetY_;
-    rect.right = wrap32::Add(offsetX_, width_);
-    rect.bottom = wrap32::Add(offsetY_, height_);
+    rect = PlacedRect(offsetX_, offsetY_, width_, height_);
 }
 
 void CKVQOpenGLESTexture::Paste(int32_t x, int32_t y, const uint8_t* pixels, int32_t width, int32_t height, bool blend)
@@ -267,10 +270,7 @@ void CKVQImageTexture::Destroy()
 
 void CKVQImageTexture::GetRect(KVQRect& rect)
 {
-    rect.left = offsetX_;
-    rect.top = offsetY_;
-    rect.right = wrap32::Add(offsetX_, width_);
-    rect.bottom = wrap32::Add(offsetY_, height_);
+    rect = PlacedRect(offsetX_, offsetY_, width_, height_);
 }
 
 void CKVQImageTexture::Paste(int32_t x, int32_t y, const uint8_t* pixels, int32_t width, int32_t height, bool blend)
