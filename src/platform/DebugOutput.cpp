@@ -1,5 +1,7 @@
 #include "platform/DebugOutput.h"
 
+#include "common/Notices.h"
+
 #include <unistd.h>
 
 #include <climits>
@@ -10,7 +12,15 @@ namespace platform {
 
 void WriteDebugOutput(const char* text)
 {
-    std::fputs(text, stderr);
+    // Invisible unless someone asked for it, as a debugger's output window would be.
+    if (text == nullptr || !notices::IsVerbose())
+        return;
+    // A terminal line ends with "\n": the "\r" of a "\r\n" pair is dropped.
+    for (const char* p = text; *p != '\0'; ++p) {
+        if (*p == '\r' && p[1] == '\n')
+            continue;
+        std::fputc(*p, stderr);
+    }
     std::fflush(stderr);
 }
 
