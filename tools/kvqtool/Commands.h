@@ -28,6 +28,8 @@ int RunAttrs(const ToolArgs& args);
 int RunImageSet(const ToolArgs& args);
 // Runs a Lua script inside an initialised engine.
 int RunLua(const ToolArgs& args);
+// Writes a small runnable game into a new or empty folder.
+int RunNew(const ToolArgs& args);
 
 // Prints "kvqtool NAME: message" to standard error and returns 1.
 int ToolError(const char* command, const std::string& message);

@@ -22,6 +22,7 @@ const ToolCommand kCommands[] = {
     {"imageset", "dump FILE | build FILE.json OUT", "an image set (\".set\") file as JSON, and back", RunImageSet},
     {"attrs", "window | CLASS", "print the full attribute names of windows or a render-object class", RunAttrs},
     {"lua", "FILE.lua [ARGS...]", "run a script inside an initialised engine (no window)", RunLua},
+    {"new", "DIR", "write a small runnable game into a new or empty folder", RunNew},
 };
 
 void PrintUsage(FILE* out)
