@@ -50,17 +50,17 @@ cmp -s "$scratch/still.png" "$scratch/hover.png" && fail "hovering the button do
 cmp -s "$scratch/hover.png" "$scratch/click.png" && fail "clicking the button does not change the frame"
 
 # What a developer runs after editing the JSON gives the files kvqtool new built.
-"$tool" layout build "$dir/ui/main.json" "$scratch/main.ui" && cmp -s "$scratch/main.ui" "$dir/ui/main.ui" ||
+"$tool" layout build "$dir/ui/main.json" "$scratch/main.ui" 2>"$scratch/rebuild.err" && cmp -s "$scratch/main.ui" "$dir/ui/main.ui" ||
     fail "ui/main.json does not rebuild into ui/main.ui"
-"$tool" imageset build "$dir/sets/button.png.json" "$scratch/button.png.set" &&
+"$tool" imageset build "$dir/sets/button.png.json" "$scratch/button.png.set" 2>>"$scratch/rebuild.err" &&
     cmp -s "$scratch/button.png.set" "$dir/png.set/button.png.set" ||
     fail "sets/button.png.json does not rebuild into png.set/button.png.set"
 
 # Shipped as a package beside its default.cfg, named by "Packet", the game runs and draws the same.
 ship="$scratch/ship"
 mkdir -p "$ship"
-(cd "$dir" && "$tool" pack "$ship/hello.KVQ" ui/main.ui lua/main.lua png/button.png png.set/button.png.set) ||
-    fail "packing the game failed"
+"$tool" pack "$ship/hello.KVQ" -C "$dir" ui/main.ui lua/main.lua png/button.png png.set/button.png.set \
+    >"$scratch/pack.out" 2>&1 || fail "packing the game failed: $(cat "$scratch/pack.out")"
 sed 's/^Packet=.*/Packet=hello/' "$dir/default.cfg" >"$ship/default.cfg"
 run shipped "$ship" --device software --replay "$scratch/click.txt"
 cmp -s "$scratch/click.png" "$scratch/shipped.png" || fail "the packaged game draws differently"
