@@ -220,7 +220,10 @@ int RunNew(const ToolArgs& args)
     if (fs::exists(status)) {
         if (!fs::is_directory(status))
             return ToolError(kCommand, args[0] + ": exists and is not a folder");
-        if (!fs::is_empty(dir, ec) || ec)
+        const bool empty = fs::is_empty(dir, ec);
+        if (ec)
+            return ToolError(kCommand, args[0] + ": the folder cannot be read: " + ec.message());
+        if (!empty)
             return ToolError(kCommand, args[0] + ": the folder is not empty (a new game goes into a new or empty "
                                                  "folder, so nothing is overwritten)");
     } else {
