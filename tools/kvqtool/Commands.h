@@ -28,6 +28,8 @@ int RunAttrs(const ToolArgs& args);
 int RunImageSet(const ToolArgs& args);
 // Runs a Lua script inside an initialised engine.
 int RunLua(const ToolArgs& args);
+// Prints the script reference, or the part about one name.
+int RunApi(const ToolArgs& args);
 
 // Prints "kvqtool NAME: message" to standard error and returns 1.
 int ToolError(const char* command, const std::string& message);

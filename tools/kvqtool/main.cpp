@@ -22,6 +22,7 @@ const ToolCommand kCommands[] = {
     {"imageset", "dump FILE | build FILE.json OUT", "an image set (\".set\") file as JSON, and back", RunImageSet},
     {"attrs", "window | CLASS", "print the full attribute names of windows or a render-object class", RunAttrs},
     {"lua", "FILE.lua [ARGS...]", "run a script inside an initialised engine (no window)", RunLua},
+    {"api", "[NAME]", "print the script reference, or the part about one class, member, function or message", RunApi},
 };
 
 void PrintUsage(FILE* out)
