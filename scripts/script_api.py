@@ -343,7 +343,7 @@ class Reference:
         for package in packages:
             before = set(self.classes)
             parse_package(read(os.path.join(BINDINGS, package)), package, self.classes,
-                          self.functions, self.constants)
+                          self.functions, self.constants, keep_notes=True)
             order += [c for c in self.classes if c not in before]
 
         # Hand registrations and their signatures.
@@ -464,14 +464,16 @@ class Reference:
             "This file is generated from the bindings (`src/script/bindings/*.pkg`, the members the",
             "glue registers by hand with their signatures in `glue_signatures.txt`, and",
             "`messages.txt`). Do not edit it; after changing a binding, regenerate it with",
-            f"`{REGENERATE}`. `kvqtool api [NAME]` prints it, or the part about one name.",
+            f"`{REGENERATE}`.",
+            "`kvqtool api [NAME]` prints it, or the part about one name.",
             "",
             "Conventions: members are called with the colon (`window:GetName()`); statics",
             "(`new`, `new_local`, `Instance`, `sharedEngine`, `FromHandle`) with the dot or the colon.",
-            "`new` makes an object the engine owns (free it with `delete`), `new_local` one that Lua",
-            "collects. Properties are fields (`point.x = 3`). An argument written `name = value` may be",
+            "`new` makes an object the engine owns (classes with `delete` free it that way), `new_local` one",
+            "that Lua collects. Properties are fields (`point.x = 3`). An argument written `name = value` may be",
             "left out. Numbers are truncated toward zero where the engine takes integers; an argument",
-            "of the wrong type is a script error.",
+            "of the wrong type is a script error. Lua 5.1's standard libraries and tolua++'s `tolua`",
+            "table (`tolua.type(object)`, `tolua.cast(object, \"Class\")`) are there as well.",
             "",
             "## Contents",
             "",
