@@ -432,7 +432,7 @@ class Reference:
         lines += ["| Member | Kind | Signature | Notes |", "|---|---|---|---|"]
         names = list(dict.fromkeys(m.name for m in info.members))
         for member in sorted(info.members, key=lambda m: names.index(m.name)):
-            lines.append(f"| `{member.name}` | {member.kind} | {self.signature(member)} | {member.note} |")
+            lines.append(f"| `{member.name}` | {member.kind} | {self.signature(member)} | {cell(member.note)} |")
         lines.append("")
         return lines
 
@@ -440,7 +440,7 @@ class Reference:
         rows = []
         for f in sorted(self.functions, key=lambda f: f.name.lower()):
             if name is None or f.name == name:
-                rows.append(f"| `{f.name}` | {self.signature(f)} | `{f.source}` | {f.note} |")
+                rows.append(f"| `{f.name}` | {self.signature(f)} | `{f.source}` | {cell(f.note)} |")
         return rows
 
     def constant_rows(self, name=None):
@@ -451,7 +451,7 @@ class Reference:
         return rows
 
     def message_rows(self, section, name=None):
-        return [f"| `{n}` | {p if p != '-' else 'none'} | {w} | {r} |"
+        return [f"| `{n}` | {cell(p) if p != '-' else 'none'} | {cell(w)} | {cell(r)} |"
                 for n, p, w, r in section["rows"] if name is None or n == name]
 
     def markdown(self):
@@ -516,7 +516,7 @@ class Reference:
                 if member.name in seen:
                     continue
                 seen.add(member.name)
-                rows = [f"| `{m.name}` | {m.kind} | {self.signature(m)} | {m.note} |"
+                rows = [f"| `{m.name}` | {m.kind} | {self.signature(m)} | {cell(m.note)} |"
                         for m in info.members if m.name == member.name]
                 parts.append((f"{name}:{member.name}", "\n".join(
                     [f"### {name}:{member.name}", "", "| Member | Kind | Signature | Notes |",
@@ -541,6 +541,10 @@ class Reference:
                               "|---|---|---|---|"] + rows + [""]
             parts.append((name, "\n".join(lines)))
         return parts
+
+
+def cell(text):
+    return text.replace("|", "\\|")
 
 
 def anchor(title):
