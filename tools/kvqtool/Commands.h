@@ -30,6 +30,8 @@ int RunImageSet(const ToolArgs& args);
 int RunLua(const ToolArgs& args);
 // Writes a small runnable game into a new or empty folder.
 int RunNew(const ToolArgs& args);
+// Prints the script reference, or the part about one name.
+int RunApi(const ToolArgs& args);
 
 // Prints "kvqtool NAME: message" to standard error and returns 1.
 int ToolError(const char* command, const std::string& message);

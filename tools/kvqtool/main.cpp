@@ -23,6 +23,7 @@ const ToolCommand kCommands[] = {
     {"attrs", "window | CLASS", "print the full attribute names of windows or a render-object class", RunAttrs},
     {"lua", "FILE.lua [ARGS...]", "run a script inside an initialised engine (no window)", RunLua},
     {"new", "DIR", "write a small runnable game into a new or empty folder", RunNew},
+    {"api", "[NAME]", "print the script reference, or the part about one class, member, function or message", RunApi},
 };
 
 void PrintUsage(FILE* out)

@@ -39,6 +39,14 @@ uint8_t ScriptToByte(double value)
     return static_cast<uint8_t>(n < 0 ? 0 : (n > 255 ? 255 : n));
 }
 
+float ScriptToFloat(double value)
+{
+    constexpr double kMax = std::numeric_limits<float>::max();
+    if (std::isfinite(value) && (value > kMax || value < -kMax))
+        return static_cast<float>(value > 0 ? kMax : -kMax);
+    return static_cast<float>(value);
+}
+
 // Removes key `object` from the table on top of the stack when it maps to the userdata at
 // `index` (or, with any == true, whatever it maps to).
 static void RemoveEntry(lua_State* L, void* object, int index, bool any)
@@ -380,9 +388,66 @@ void PushPointCopy(lua_State* L, const KVQPoint& point)
     tolua_register_gc(L, lua_gettop(L));
 }
 
+// new / new_local (and the call form, KVQPoint(x, y)): the class, then either nothing or up to
+// fieldCount numbers, the missing ones 0. Anything else is a script error, raised before the
+// object exists.
+template <typename Object, size_t fieldCount>
+int Construct(lua_State* L, const char* type, bool local, void (*fill)(Object&, const double (&)[fieldCount]))
+{
+    tolua_Error err;
+    if (!tolua_isusertable(L, 1, type, 0, &err))
+        tolua_error(L, "#ferror in function 'new'.", &err);
+    double fields[fieldCount] = {};
+    for (size_t i = 0; i < fieldCount; ++i) {
+        const int at = static_cast<int>(i) + 2;
+        if (!tolua_isnumber(L, at, 1, &err))
+            tolua_error(L, "#ferror in function 'new'.", &err);
+        fields[i] = tolua_tonumber(L, at, 0);
+    }
+    if (!tolua_isnoobj(L, static_cast<int>(fieldCount) + 2, &err))
+        tolua_error(L, "#ferror in function 'new'.", &err);
+    Object* object = new (std::nothrow) Object();
+    if (object == nullptr)
+        return luaL_error(L, "not enough memory for a new %s", type);
+    fill(*object, fields);
+    tolua_pushusertype(L, object, type);
+    if (local)
+        tolua_register_gc(L, lua_gettop(L));
+    return 1;
+}
+
+void FillRGBA(RGBA& colour, const double (&v)[4])
+{
+    colour = RGBA{ScriptToByte(v[0]), ScriptToByte(v[1]), ScriptToByte(v[2]), ScriptToByte(v[3])};
+}
+
+void FillColor(KVQColor& colour, const double (&v)[4])
+{
+    colour = KVQColor{ScriptToFloat(v[0]), ScriptToFloat(v[1]), ScriptToFloat(v[2]), ScriptToFloat(v[3])};
+}
+
+void FillPoint(KVQPoint& point, const double (&v)[2])
+{
+    point = KVQPoint{ScriptToInt32(v[0]), ScriptToInt32(v[1])};
+}
+
+void FillRect(KVQRect& rect, const double (&v)[4])
+{
+    rect = KVQRect{ScriptToInt32(v[0]), ScriptToInt32(v[1]), ScriptToInt32(v[2]), ScriptToInt32(v[3])};
+}
+
 }  // namespace
 
 namespace geometry_glue {
+
+int NewRGBA(lua_State* L) { return Construct<RGBA, 4>(L, "RGBA", false, FillRGBA); }
+int NewLocalRGBA(lua_State* L) { return Construct<RGBA, 4>(L, "RGBA", true, FillRGBA); }
+int NewColor(lua_State* L) { return Construct<KVQColor, 4>(L, "KVQColor", false, FillColor); }
+int NewLocalColor(lua_State* L) { return Construct<KVQColor, 4>(L, "KVQColor", true, FillColor); }
+int NewPoint(lua_State* L) { return Construct<KVQPoint, 2>(L, "KVQPoint", false, FillPoint); }
+int NewLocalPoint(lua_State* L) { return Construct<KVQPoint, 2>(L, "KVQPoint", true, FillPoint); }
+int NewRect(lua_State* L) { return Construct<KVQRect, 4>(L, "KVQRect", false, FillRect); }
+int NewLocalRect(lua_State* L) { return Construct<KVQRect, 4>(L, "KVQRect", true, FillRect); }
 
 int SetRGBARed(lua_State* L)
 {

@@ -20,6 +20,8 @@ int32_t ScriptToInt32(double value);
 uint32_t ScriptToUInt32(double value);
 // Colour channels: truncated, then kept within 0 … 255.
 uint8_t ScriptToByte(double value);
+// Floats: values beyond the float range stop at its ends (NaN and infinities pass).
+float ScriptToFloat(double value);
 
 // Ends the link between a script's userdata (at stack index) and the engine object inside it,
 // and returns the object (null when the userdata is already empty). The userdata is emptied, so
@@ -100,6 +102,15 @@ void RectDeflate(KVQRect* rect, double left, double top, double right, double bo
 // Replacements for generated functions (see geometry.pkg): setters that convert numbers
 // safely, getters that may return no value, and deletes that cannot free twice.
 namespace geometry_glue {
+// new and new_local of the value types, with no arguments or with the fields in order.
+int NewRGBA(lua_State* L);
+int NewLocalRGBA(lua_State* L);
+int NewColor(lua_State* L);
+int NewLocalColor(lua_State* L);
+int NewPoint(lua_State* L);
+int NewLocalPoint(lua_State* L);
+int NewRect(lua_State* L);
+int NewLocalRect(lua_State* L);
 int SetRGBARed(lua_State* L);
 int SetRGBAGreen(lua_State* L);
 int SetRGBABlue(lua_State* L);

@@ -435,6 +435,11 @@ void WindowSetPos(CKVQWindow* self, const KVQPoint* point)
         self->SetPos(*point);
 }
 
+void WindowSetPosXY(CKVQWindow* self, double x, double y)
+{
+    self->SetPos(KVQPoint{ScriptToInt32(x), ScriptToInt32(y)});
+}
+
 void WindowSetHotPos(CKVQWindow* self, const KVQPoint* point)
 {
     if (point != nullptr)

@@ -25,6 +25,7 @@ CKVQWindow* WindowHitTest0(CKVQWindow* self, double x, double y);
 void WindowSetHeight(CKVQWindow* self, double height);
 void WindowSetWidth(CKVQWindow* self, double width);
 void WindowSetPos(CKVQWindow* self, const KVQPoint* point);
+void WindowSetPosXY(CKVQWindow* self, double x, double y);
 void WindowSetHotPos(CKVQWindow* self, const KVQPoint* point);
 void WindowNormalAligned(CKVQWindow* self, const KVQRect* rect);
 void WindowSetBit(CKVQWindow* self, double bit);
