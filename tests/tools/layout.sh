@@ -89,6 +89,19 @@ done
 "$TOOL" layout dump --brief button.ui > button.brief.json
 [ "$(grep -c . button.brief.json)" -le 24 ] || fail "the brief dump of the button has $(grep -c . button.brief.json) lines"
 
+# Items of lists (a logic's entries, its variables, a window's states) leave fields out too, and a
+# layout written in the brief form dumps back as itself.
+cat > items.json <<'EOF'
+{"window": {"RenderLst": [
+  {"class": "MiniLogic", "object": {"logics": [{"msg": "OnShow", "varLst": [{"value": "1"}]}]}},
+  {"class": "LuaLogic", "object": {"entries": [{"Msg": "OnLClickUp", "LuaFunc": "f"}]}}],
+ "States": [{"name": "Pressed"}], "children": [{"name": "child"}]}}
+EOF
+"$TOOL" layout build items.json items.ui || fail "list items without all their fields do not build"
+"$TOOL" layout dump --brief items.ui > items.brief.json
+python3 -c 'import json, sys; sys.exit(json.load(open(sys.argv[1])) != json.load(open(sys.argv[2])))' items.json \
+    items.brief.json || fail "the brief dump of a brief layout is not that layout: $(cat items.brief.json)"
+
 # Booleans take true/false and 1/0 alike; an enumeration takes a label or its index; a number outside
 # the labels is kept only when marked as such. Each pair builds to the same bytes.
 build_same() {
