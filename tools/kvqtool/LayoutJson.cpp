@@ -542,7 +542,8 @@ private:
     // Every key of a loaded object must be a field its routine knows.
     void CheckKnown(const Frame& frame)
     {
-        if (!loading_ || failed_ || frame.isArray || !frame.node->is_object())
+        // A block no field was asked of was passed over (a window nested too deep): the caller says so.
+        if (!loading_ || failed_ || frame.isArray || !frame.node->is_object() || frame.asked.empty())
             return;
         for (auto it = frame.node->begin(); it != frame.node->end(); ++it) {
             if (std::find(frame.asked.begin(), frame.asked.end(), it.key()) == frame.asked.end()) {

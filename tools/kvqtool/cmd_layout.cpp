@@ -217,8 +217,13 @@ int Build(const std::string& jsonPath, const std::string& outPath)
     PrepareEngine();
     LayoutSchema schema;
     LayoutWindows layout;
+    record_block::skippedRecords = 0;
     if (!LoadLayoutJson(document, layout, schema, error))
         return ToolError(kCommand, jsonPath + ": " + error);
+    if (record_block::skippedRecords != 0)
+        return ToolError(kCommand, jsonPath + ": windows nested deeper than " +
+                                       std::to_string(CKVQWindow::kMaxNestingDepth) +
+                                       " levels, which the engine does not load");
     std::vector<uint8_t> binary = StoreBinary(layout);
     if (!WriteFile(outPath, binary.data(), binary.size(), error))
         return ToolError(kCommand, error);
