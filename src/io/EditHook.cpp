@@ -107,7 +107,7 @@ void CKVQEditHook::SetObject(void* base, size_t size)
 }
 
 void CKVQEditHook::Add(void* storage, const char* name, int32_t kind, int32_t value, const char* format,
-                       AttributeCallback cb, void* cbObject, int32_t flag)
+                       const char* hint, AttributeCallback cb, void* cbObject, int32_t flag)
 {
     if (collapsedDepth_ > 0)
         return;
@@ -125,6 +125,8 @@ void CKVQEditHook::Add(void* storage, const char* name, int32_t kind, int32_t va
     e.value = value;
     if (format)
         e.format = format;
+    if (hint)
+        e.hint = hint;
     e.callback = cb;
     e.flag = flag;
 
@@ -156,14 +158,14 @@ void CKVQEditHook::Add(void* storage, const char* name, int32_t kind, int32_t va
 void CKVQEditHook::BeginGroup(void* storage, const char* name, int32_t kind, const char* hint,
                               AttributeCallback cb, void* cbObject, int32_t flag, bool collapsed)
 {
-    (void)kind, (void)hint;
+    (void)kind;
     if (collapsedDepth_ > 0)
         return;
     if (collapsed) {
         lastGroupCollapsed_ = true;
         return;
     }
-    Add(storage, name, ATTR_GROUP, 0, nullptr, cb, cbObject, flag);
+    Add(storage, name, ATTR_GROUP, 0, nullptr, hint, cb, cbObject, flag);
     lastGroup_ = GetCount() - 1;
 }
 
@@ -195,46 +197,46 @@ void CKVQEditHook::LeaveGroup()
 void CKVQEditHook::FloatArray(float* storage, const char* itemFormat, int32_t count, const char* name, int32_t kind,
                               const char* hint, AttributeCallback cb, void* cbObject, int32_t flag)
 {
-    (void)kind, (void)hint;
-    Add(storage, name, ATTR_FLOAT_ARRAY, count > 0 ? count : 0, itemFormat, cb, cbObject, flag);
+    (void)kind;
+    Add(storage, name, ATTR_FLOAT_ARRAY, count > 0 ? count : 0, itemFormat, hint, cb, cbObject, flag);
 }
 
 void CKVQEditHook::Int32Array(int32_t* storage, int32_t count, const char* name, int32_t kind, const char* hint,
                               AttributeCallback cb, void* cbObject, int32_t flag)
 {
-    (void)kind, (void)hint;
-    Add(storage, name, ATTR_INT32_ARRAY, count > 0 ? count : 0, nullptr, cb, cbObject, flag);
+    (void)kind;
+    Add(storage, name, ATTR_INT32_ARRAY, count > 0 ? count : 0, nullptr, hint, cb, cbObject, flag);
 }
 
 void CKVQEditHook::Bit(uint32_t* storage, int32_t bit, const char* name, int32_t kind, const char* hint,
                        AttributeCallback cb, void* cbObject, int32_t flag)
 {
-    (void)kind, (void)hint;
-    Add(storage, name, ATTR_BIT, bit & 31, nullptr, cb, cbObject, flag);
+    (void)kind;
+    Add(storage, name, ATTR_BIT, bit & 31, nullptr, hint, cb, cbObject, flag);
 }
 
 void CKVQEditHook::LabelledValue(void* storage, int32_t ignored, int32_t value, const char* name, int32_t kind,
                                  const char* hint, AttributeCallback cb, void* cbObject, int32_t flag)
 {
-    (void)ignored, (void)kind, (void)hint;
-    Add(storage, name, ATTR_ACTION, value, nullptr, cb, cbObject, flag);
+    (void)ignored, (void)kind;
+    Add(storage, name, ATTR_ACTION, value, nullptr, hint, cb, cbObject, flag);
 }
 
 void CKVQEditHook::Action(const char* name, int32_t kind, const char* hint, AttributeCallback cb, void* cbObject,
                           int32_t flag)
 {
-    (void)kind, (void)hint;
-    Add(nullptr, name, ATTR_ACTION, 0, nullptr, cb, cbObject, flag);
+    (void)kind;
+    Add(nullptr, name, ATTR_ACTION, 0, nullptr, hint, cb, cbObject, flag);
 }
 
-// Every plain attribute kind records its storage under its name with no extra value or format;
-// the editor kind and hint are not kept.
+// Every plain attribute kind records its storage and hint under its name with no extra value or
+// format; the editor kind is not kept.
 #define KVQ_PLAIN_ATTRIBUTE(Method, Type, AttrKind)                                                     \
     void CKVQEditHook::Method(Type* storage, const char* name, int32_t kind, const char* hint,             \
                               AttributeCallback cb, void* cbObject, int32_t flag)                        \
     {                                                                                                  \
-        (void)kind, (void)hint;                                                                        \
-        Add(storage, name, AttrKind, 0, nullptr, cb, cbObject, flag);                                  \
+        (void)kind;                                                                                    \
+        Add(storage, name, AttrKind, 0, nullptr, hint, cb, cbObject, flag);                            \
     }
 
 KVQ_PLAIN_ATTRIBUTE(String, CKVQString, ATTR_STRING)
@@ -246,8 +248,8 @@ KVQ_PLAIN_ATTRIBUTE(Int16, int16_t, ATTR_INT16)
 void CKVQEditHook::Float(float* storage, const char* format, const char* name, int32_t kind, const char* hint,
                          AttributeCallback cb, void* cbObject, int32_t flag)
 {
-    (void)kind, (void)hint;
-    Add(storage, name, ATTR_FLOAT, 0, format ? format : kDefaultFloatFormat, cb, cbObject, flag);
+    (void)kind;
+    Add(storage, name, ATTR_FLOAT, 0, format ? format : kDefaultFloatFormat, hint, cb, cbObject, flag);
 }
 
 KVQ_PLAIN_ATTRIBUTE(UInt8, uint8_t, ATTR_UINT8)

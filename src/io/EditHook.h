@@ -98,6 +98,7 @@ public:
         intptr_t offset = 0;    // from the object base (or the address when absolute)
         int32_t value = 0;      // bit number, element count or labelled value
         std::string format;     // kinds 2 and 19
+        std::string hint;       // the editor hint: labels "a|b|", a range "0:255", commands of a group
         AttributeCallback callback = nullptr;
         bool callbackObjectIsBase = false;  // the callback object is the described object
         intptr_t callbackObjectOffset = 0;
@@ -162,8 +163,8 @@ public:
     std::vector<std::string> FullNames() const;
 
 private:
-    void Add(void* storage, const char* name, int32_t kind, int32_t value, const char* format, AttributeCallback cb,
-             void* cbObject, int32_t flag);
+    void Add(void* storage, const char* name, int32_t kind, int32_t value, const char* format, const char* hint,
+             AttributeCallback cb, void* cbObject, int32_t flag);
     void* Storage(const Entry& e) const;
 
     std::vector<Entry> entries_;

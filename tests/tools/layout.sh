@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # kvqtool layout dump / build: layouts and window lists as JSON and back, byte for byte, render
-# objects of unknown classes included; edits in the JSON reach the binary; clear failures.
+# objects of unknown classes included, in the full and the brief form; fields left out take the
+# values of new objects; edits in the JSON reach the binary; clear failures.
 # Usage: layout.sh KVQTOOL KVQGAME SOURCE_DIR SCRATCH_DIR
 set -u
 TOOL=$1
@@ -25,7 +26,17 @@ for name in layout_dialog.ui layout_unknown_class.ui layout_named_a.ui list_thre
     grep -q "note:" err.txt && fail "dump $name: $(cat err.txt)"
     "$TOOL" layout build "$name.json" "$name.bin" 2> err.txt || fail "build $name exited $?: $(cat err.txt)"
     cmp -s "$SEEDS/$name" "$name.bin" || fail "build(dump($name)) differs from $name"
+    "$TOOL" layout dump --brief "$SEEDS/$name" > "$name.brief.json" 2> err.txt || fail "dump --brief $name exited $?"
+    grep -q "note:" err.txt && fail "dump --brief $name: $(cat err.txt)"
+    "$TOOL" layout build "$name.brief.json" "$name.brief.bin" 2> err.txt || fail "build brief $name: $(cat err.txt)"
+    cmp -s "$SEEDS/$name" "$name.brief.bin" || fail "build(dump --brief($name)) differs from $name"
 done
+
+# The dump on standard output is JSON and nothing else.
+python3 -c 'import json, sys; json.load(open(sys.argv[1]))' layout_dialog.ui.json ||
+    fail "standard output of dump is not clean JSON"
+[ "$(wc -c < layout_named_a.ui.brief.json)" -lt "$(wc -c < layout_named_a.ui.json)" ] ||
+    fail "the brief dump is not shorter than the full one"
 
 # What the dump shows: named fields, objects with their class, states, children; the unknown
 # class as its bytes; the code-page text as UTF-8.
@@ -60,13 +71,76 @@ expect_error() {
 }
 sed 's/"FillColor.red": 10/"FillColor.red": 300/' $json > range.json
 expect_error "out-of-range field" "/window/RenderLst/0/object/FillColor.red" layout build range.json out.bin
+# A field left out takes the value a new object has, taken from the engine (a new Line is white
+# and one pixel wide; a new Rectangle covers its window), so a button is a few lines.
 sed '0,/"nLayer": [0-9]*,/s///' list_three.wnd.json > missing.json
-expect_error "missing field" "/windows/0/children/0/nLayer: missing" layout build missing.json out.bin
+"$TOOL" layout build missing.json missing.bin || fail "a window without nLayer does not build"
+cmp -s missing.bin list_three.wnd.bin || fail "a window without nLayer differs from one with the new window's value"
+cat > button.json <<'EOF'
+{"window": {"name": "button", "RenderLst": [
+  {"class": "Picture", "object": {"Name": "face", "Sprite": {"file": "button.png"}}},
+  {"class": "Line"}, {"class": "Rectangle", "object": {}}]}}
+EOF
+"$TOOL" layout build button.json button.ui || fail "the brief button does not build"
+"$TOOL" layout dump button.ui > button.full.json
+for field in '"LineColor.red": 255' '"nLineWidth": 1' '"LayoutRect.RightSide": 1' '"file": "button.png"' '"version": 2'; do
+    grep -q "$field" button.full.json || fail "the button's full dump lacks $field"
+done
+"$TOOL" layout dump --brief button.ui > button.brief.json
+[ "$(grep -c . button.brief.json)" -le 24 ] || fail "the brief dump of the button has $(grep -c . button.brief.json) lines"
+
+# Items of lists (a logic's entries, its variables, a window's states) leave fields out too, and a
+# layout written in the brief form dumps back as itself.
+cat > items.json <<'EOF'
+{"window": {"RenderLst": [
+  {"class": "MiniLogic", "object": {"logics": [{"msg": "OnShow", "varLst": [{"value": "1"}]}]}},
+  {"class": "LuaLogic", "object": {"entries": [{"Msg": "OnLClickUp", "LuaFunc": "f"}]}}],
+ "States": [{"name": "Pressed"}], "children": [{"name": "child"}]}}
+EOF
+"$TOOL" layout build items.json items.ui || fail "list items without all their fields do not build"
+"$TOOL" layout dump --brief items.ui > items.brief.json
+python3 -c 'import json, sys; sys.exit(json.load(open(sys.argv[1])) != json.load(open(sys.argv[2])))' items.json \
+    items.brief.json || fail "the brief dump of a brief layout is not that layout: $(cat items.brief.json)"
+
+# Booleans take true/false and 1/0 alike; an enumeration takes a label or its index; a number outside
+# the labels is kept only when marked as such. Each pair builds to the same bytes.
+build_same() {
+    printf '%s' "$1" > one.json
+    printf '%s' "$2" > two.json
+    "$TOOL" layout build one.json one.bin 2> err.txt || fail "$1: $(cat err.txt)"
+    "$TOOL" layout build two.json two.bin 2> err.txt || fail "$2: $(cat err.txt)"
+    cmp -s one.bin two.bin || fail "$1 and $2 differ"
+}
+rect() { printf '{"window": {"RenderLst": [{"class": "%s", "object": {%s}}]}}' "$1" "$2"; }
+build_same "$(rect Rectangle '"IsFill": true')" "$(rect Rectangle '"IsFill": 1')"
+build_same "$(rect Picture '"IsClip": 0')" "$(rect Picture '"IsClip": false')"
+build_same "$(rect Rectangle '"BlendMode": "XOR"')" "$(rect Rectangle '"BlendMode": 7')"
+build_same '{"window": {"nHotAlign": "ALIGN_TOPLEFT"}}' '{"window": {"nHotAlign": 0}}'
+rect Line '"nLineType": {"unlisted": 12}' > unlisted.json
+"$TOOL" layout build unlisted.json unlisted.ui || fail "a marked number outside the labels does not build"
+"$TOOL" layout dump --brief unlisted.ui | grep -q '"nLineType": {' || fail "the dump does not mark nLineType 12"
 printf '{"window": {"version": 2,' > broken.json
 expect_error "broken JSON" "broken.json: not JSON" layout build broken.json out.bin
 printf '[1, 2]' > array.json
 expect_error "JSON of another shape" '"window"' layout build array.json out.bin
 expect_error "missing input" "absent.ui" layout dump absent.ui
+# Hand-written mistakes: each names the file, the JSON path and what would be right.
+while IFS='|' read -r what json pattern; do
+    printf '%s' "$json" > mistake.json
+    expect_error "$what" "mistake.json: $pattern" layout build mistake.json mistake.bin
+done <<'EOF'
+misspelt field|{"window": {"RenderLst": [{"class": "Rectangle", "object": {"FilColor.red": 3}}]}}|/window/RenderLst/0/object/FilColor.red: unknown field (did you mean FillColor.red?)
+misspelt window field|{"window": {"children": [{"nam": "x"}]}}|/window/children/0/nam: unknown field (did you mean name?)
+misspelt nested field|{"window": {"RenderLst": [{"class": "Picture", "object": {"Sprite": {"fiel": "a.png"}}}]}}|/window/RenderLst/0/object/Sprite/fiel: unknown field (did you mean file?)
+misspelt top level|{"window": {}, "windos": []}|/windos: unknown field (did you mean window?)
+unknown class|{"window": {"RenderLst": [{"class": "Pictur"}]}}|/window/RenderLst/0/class: unknown class 'Pictur' (did you mean Picture?); the known classes are Rectangle, Line, Picture
+no class|{"window": {"RenderLst": [{"object": {}}]}}|/window/RenderLst/0/class: missing
+label outside the enumeration|{"window": {"RenderLst": [{"class": "Line", "object": {"nLineType": "Diagonal"}}]}}|/window/RenderLst/0/object/nLineType: expected one of Ascend|Descend|Vertical|Horizon|
+index outside the enumeration|{"window": {"RenderLst": [{"class": "Rectangle", "object": {"BlendMode": 10}}]}}|/window/RenderLst/0/object/BlendMode: expected one of Replace|Blend|
+boolean out of range|{"window": {"RenderLst": [{"class": "Picture", "object": {"IsClip": 2}}]}}|/window/RenderLst/0/object/IsClip: expected true or false (or 1 or 0)
+boolean as text|{"window": {"RenderLst": [{"class": "Rectangle", "object": {"IsVisible": "yes"}}]}}|/window/RenderLst/0/object/IsVisible: expected true or false
+EOF
+[ -e mistake.bin ] && fail "a failed build wrote its output"
 for name in truncated.ui hostile_render_count.ui hostile_block_length.ui list_hostile_count.wnd; do
     expect_error "damaged $name" "damaged" layout dump "$SEEDS/$name"
 done
