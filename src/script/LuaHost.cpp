@@ -1,5 +1,6 @@
 #include "script/LuaHost.h"
 
+#include <cctype>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -591,7 +592,20 @@ void CKVQLuaHost::ReportFailure(int top, const char* caption, bool messageBox, c
 void CKVQLuaHost::ShowError(const std::string& text, const char* caption, const ScriptCallSite* site)
 {
     lastErrorShown_ = true;
-    const std::string shown = text + SiteText(site);
+    // One line: a text of several lines (the engine's argument errors) is joined at its breaks.
+    std::string shown;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\n' && text[i] != '\r') {
+            shown += text[i];
+            continue;
+        }
+        while (i + 1 < text.size() && std::isspace(static_cast<unsigned char>(text[i + 1])) != 0)
+            ++i;
+        shown += ' ';
+    }
+    while (!shown.empty() && shown.back() == ' ')
+        shown.pop_back();
+    shown += SiteText(site);
     const std::string line = kScriptErrorPrefix + shown;
     if (notices::NoticeOnce(line, line, true))
         platform::ShowMessageDialog(shown.c_str(), caption);

@@ -312,7 +312,8 @@ TEST_F(LuaHostFiles, EachDistinctFailureIsShownOnceWithItsPlaceAndItsRepeatsCoun
                                                                "  return t.x\n"
                                                                "end\n"
                                                                "function OnEngine() string.rep() end\n"
-                                                               "function OnBare() error('kaput', 0) end\n")));
+                                                               "function OnBare() error('kaput', 0) end\n"
+                                                               "function OnLines() error('two\\n   lines\\n') end\n")));
     ASSERT_TRUE(WriteFile(folder / "broken.lua", std::string("x = = 1")));
     ASSERT_TRUE(host.DoFile("handlers.lua"));
     const ScriptCallSite update{0, "OnUpdate"};
@@ -333,6 +334,7 @@ TEST_F(LuaHostFiles, EachDistinctFailureIsShownOnceWithItsPlaceAndItsRepeatsCoun
         {"error raised by an engine function", call("OnEngine", &update),
          "script error: handlers.lua:5: bad argument #1 to 'rep' (string expected, got no value) (message 'OnUpdate')"},
         {"error without a position", call("OnBare", nullptr), "script error: handlers.lua:6: kaput"},
+        {"text of several lines", call("OnLines", nullptr), "script error: handlers.lua:7: two lines"},
         {"missing function", call("OnGone", &update),
          "script error: OnGone Find lua global function no exist (message 'OnUpdate')"},
         {"file that does not compile", [this] { host.DoFile("broken.lua"); },
@@ -359,14 +361,17 @@ TEST_F(LuaHostFiles, EachDistinctFailureIsShownOnceWithItsPlaceAndItsRepeatsCoun
 }
 
 // A script file, a logic's script file and a logic's XML file that cannot be found are each named
-// once, with where they were looked for.
-TEST_F(LuaHostFiles, MissingScriptFilesAreNamedOnce)
+// once, with where they were looked for; an XML file that does not parse is named once too.
+TEST_F(LuaHostFiles, MissingOrDamagedScriptFilesAreNamedOnce)
 {
     CRenderObject_LuaLogic logic;
     logic.strLuaFile = "absent_logic.lua";
     CRenderObject_XMLLuaLogic xmlLogic;
     xmlLogic.strXMLFile = "absent_events.xml";
     xmlLogic.strLuaFile = "ui/absent_xml.lua";
+    CRenderObject_XMLLuaLogic damaged;
+    damaged.strXMLFile = "damaged.xml";
+    ASSERT_TRUE(WriteFile(folder / "damaged.xml", std::string("<GameLogic>\n<Event call=\"OnThing\" name=\"OnX\"\n")));
     const struct {
         std::function<void()> load;
         std::string line;
@@ -379,6 +384,7 @@ TEST_F(LuaHostFiles, MissingScriptFilesAreNamedOnce)
                                                   "/ and the folders below it)"},
         {[&] { xmlLogic.ExecuteLua(); }, "missing script 'ui/absent_xml.lua' (looked in: " + folder.path() +
                                              "/ui/absent_xml.lua)"},
+        {[&] { damaged.ParseXML(nullptr); }, "damaged.xml:2: Error reading Attributes. (the logic handles no message)"},
     };
     for (const auto& c : cases) {
         notices::Reset();
