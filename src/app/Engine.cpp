@@ -31,7 +31,6 @@ constexpr const char* kOnAutoScale = "OnAutoScale";
 constexpr const char* kOnPause = "OnKVQPause";
 constexpr const char* kOnResume = "OnKVQResume";
 
-constexpr const char* kScriptErrorPrefix = "script error: ";
 
 struct EngineState {
     bool haveLastFrameTime = false;
@@ -88,8 +87,10 @@ void LoadStartLayout(bool suppressStartLayout)
         root->SetPos(KVQPoint{0, 0});
 }
 
-// A script error becomes the text kept on screen in debug mode. No font draws it yet, so each
-// new error goes to standard error once; the text itself is kept as the screen would keep it.
+// A script error becomes the text kept on screen in debug mode. No font draws it yet, so it is
+// said on standard error instead: failures of files and handlers were said by the host as they
+// happened; the others (in-memory chunks) are said here. Either way once per distinct text, with
+// repeats counted, so an error raised every frame is one line.
 void TakeScriptError()
 {
     if (!GetCoreCfg().IsDebuging)
@@ -97,10 +98,10 @@ void TakeScriptError()
     CKVQLuaHost* host = GetCurrentHost();
     if (host == nullptr || host->GetLastErrorText()[0] == 0)
         return;
+    host->ShowPendingError();
     EngineState& state = State();
     state.errorDisplayText = host->GetLastErrorText();
     host->ClearLastError();
-    std::fprintf(stderr, "%s%s\n", kScriptErrorPrefix, state.errorDisplayText.c_str());
 }
 
 }  // namespace

@@ -1,10 +1,11 @@
 #include "platform/MessageBox.h"
 
+#include "common/Notices.h"
 #include "platform/Video.h"
 
 #include <SDL.h>
 
-#include <cstdio>
+#include <string>
 
 namespace platform {
 
@@ -12,26 +13,23 @@ namespace {
 
 bool windowShown = false;
 
-void WriteNotice(const char* text, const char* caption)
-{
-    std::fprintf(stderr, "%s: %s\n", caption, text);
-    std::fflush(stderr);
-}
-
 }  // namespace
+
+bool ShowMessageDialog(const char* text, const char* caption)
+{
+    // Only a visible window of a windowed run has someone in front of it to click the notice away;
+    // everywhere else a modal box would stop the run for good.
+    return windowShown && SDL_WasInit(SDL_INIT_VIDEO) != 0 && !IsHeadless() &&
+           SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_INFORMATION, caption != nullptr ? caption : "",
+                                    text != nullptr ? text : "", nullptr) == 0;
+}
 
 void ShowMessageBox(const char* text, const char* caption)
 {
-    if (text == nullptr)
-        text = "";
-    if (caption == nullptr)
-        caption = "";
-    // Only a visible window of a windowed run has someone in front of it to click the notice away;
-    // everywhere else a modal box would stop the run for good.
-    if (windowShown && SDL_WasInit(SDL_INIT_VIDEO) != 0 && !IsHeadless() &&
-        SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_INFORMATION, caption, text, nullptr) == 0)
+    if (ShowMessageDialog(text, caption))
         return;
-    WriteNotice(text, caption);
+    const std::string body = text != nullptr ? text : "";
+    notices::Notice(caption != nullptr && *caption != 0 ? std::string(caption) + ": " + body : body);
 }
 
 void SetMessageBoxWindowShown(bool shown)

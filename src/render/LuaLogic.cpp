@@ -102,7 +102,9 @@ int32_t CallLogicFunction(const char* function, int32_t& functionRef, const char
     int32_t messageRef = message ? message->GetScriptRef() : -1;
     args.AddObject(message, "CKVQMessage", messageRef > 0 ? &messageRef : nullptr);
     args.AddObject(sender, "CKVQWindow", senderRef > 0 ? &senderRef : nullptr);
-    return host->CallGlobal(function, functionRef, args);
+    // A failure names the window and the message it was called for.
+    const ScriptCallSite site{window ? window->GetWindowHandle() : 0u, name};
+    return host->CallGlobal(function, functionRef, args, &site);
 }
 
 const char* ComponentGroupPath(const char* groupPath, const char* className)

@@ -10,6 +10,7 @@
 #include "io/File.h"
 #include "io/FileSystem.h"
 #include "render/LogicSupport.h"
+#include "common/Notices.h"
 #include "render/LuaLogic.h"
 #include "script/LuaHost.h"
 #include "ui/Message.h"
@@ -55,11 +56,15 @@ void OnLuaFileChanged(void* object, const char*, int32_t)
         logic->ExecuteLua();
 }
 
+// False when the file cannot be opened (reported once per name) or is too large to be a logic table.
 bool ReadWholeFile(const char* path, std::string& text)
 {
     IFile* file = path ? GetFileSystem().Open(path, true) : nullptr;
-    if (!file)
+    if (!file) {
+        if (path)
+            notices::ReportMissing("script", path, ScriptLookupText(path));
         return false;
+    }
     const int32_t size = file->GetSize();
     bool ok = size >= 0 && size <= kMaxXmlBytes;
     if (ok && size > 0) {
@@ -213,8 +218,13 @@ void CRenderObject_XMLLuaLogic::ParseXML(CKVQWindow* window)
         return;
     TiXmlDocument document;
     document.Parse(text.c_str());
-    if (document.Error())
+    if (document.Error()) {
+        // Said once per file: every window carrying the logic parses it on load.
+        const std::string file = strXMLFile.c_str();
+        notices::NoticeOnce("xml logic\x1f" + file, file + ":" + std::to_string(document.ErrorRow()) + ": " +
+                                                        document.ErrorDesc() + " (the logic handles no message)");
         return;
+    }
     const TiXmlElement* root = document.RootElement();
     if (!root || std::strcmp(root->Value(), kRootElement) != 0)
         return;

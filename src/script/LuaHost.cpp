@@ -1,5 +1,6 @@
 #include "script/LuaHost.h"
 
+#include <cctype>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -21,6 +22,7 @@ extern "C" {
 
 #include "app/CoreCfg.h"
 #include "app/SystemAPI.h"
+#include "common/Notices.h"
 #include "common/ScriptObjects.h"
 #include "io/Archive.h"
 #include "io/FileSystem.h"
@@ -36,10 +38,15 @@ constexpr const char* kDoFileCaption = "DoFile";
 // Shown when a failed script left something other than a text as its error.
 constexpr const char* kNoMessageText = "TestError";
 constexpr const char* kWindowClass = "CKVQWindow";
+// What a person reads before a script failure's text.
+constexpr const char* kScriptErrorPrefix = "script error: ";
+// How many calls up the stack the error handler looks for the script line of a failure.
+constexpr int kLocationSearchDepth = 32;
 
 // Registry keys (their addresses are unique light userdata).
 char hostKey;          // the host that owns the state
 char objectTablesKey;  // the distinct pointer -> userdata tables of tolua++, in an array
+char errorHandlerKey;  // the message handler of the host's protected calls
 
 constexpr int kReservedReferences = 1024;
 // Argument lists up to this long need no stack check (see CallGlobal).
@@ -376,6 +383,10 @@ int OpenSteps(lua_State* L)
     lua_pushlightuserdata(L, &hostKey);
     lua_pushlightuserdata(L, host);
     lua_rawset(L, LUA_REGISTRYINDEX);
+    // Kept rather than made per call: handlers run every frame.
+    lua_pushlightuserdata(L, &errorHandlerKey);
+    lua_pushcfunction(L, &CKVQLuaHost::ErrorHandler);
+    lua_rawset(L, LUA_REGISTRYINDEX);
 
     // References are integer keys of the registry. Taken as one block and given back (last
     // first, so they come out again in order), they sit in the registry's array part, where
@@ -454,6 +465,24 @@ void ResetNotifyReference()
     api.HookSystemNotify(hook.c_str());
 }
 
+// " (window 'play', message 'OnLClickUp')" for a handler call; "" without a site.
+std::string SiteText(const ScriptCallSite* site)
+{
+    if (site == nullptr)
+        return "";
+    std::string parts;
+    if (CKVQWindow* window = site->window != 0 ? CKVQWindow::FromHandle(site->window) : nullptr) {
+        const char* name = window->GetName();
+        parts = name != nullptr && *name != 0 ? std::string("window '") + name + "'" : std::string("an unnamed window");
+    }
+    if (site->message != nullptr && *site->message != 0) {
+        if (!parts.empty())
+            parts += ", ";
+        parts += std::string("message '") + site->message + "'";
+    }
+    return parts.empty() ? parts : " (" + parts + ")";
+}
+
 }  // namespace
 
 // ---- argument list ------------------------------------------------------------------------------
@@ -530,6 +559,8 @@ void CKVQLuaHost::Close()
 
 void CKVQLuaHost::SetLastError(const char* text)
 {
+    lastErrorShown_ = false;
+    pendingLocation_.clear();
     if (text == nullptr) {
         lastError_[0] = 0;
         return;
@@ -539,25 +570,97 @@ void CKVQLuaHost::SetLastError(const char* text)
     lastError_[length] = 0;
 }
 
-void CKVQLuaHost::ReportFailure(int top, const char* caption, bool messageBox)
+void CKVQLuaHost::ReportFailure(int top, const char* caption, bool messageBox, const ScriptCallSite* site)
 {
     lua_State* L = state_;
     const bool hasValue = lua_gettop(L) > top;
-    const bool isText = hasValue && lua_isstring(L, -1);
     const std::string text = hasValue ? ErrorValueText(L, -1) : std::string(kNoMessageText);
     SetLastError(text.c_str());
     lua_settop(L, top);
-    if (messageBox) {
-        KVQAPI_OutputDebugStr(lastError_);
-        platform::ShowMessageBox(isText ? text.c_str() : kNoMessageText, caption);
+    std::string location;
+    location.swap(errorLocation_);
+    if (!messageBox) {
+        pendingLocation_ = location;
+        return;
     }
+    KVQAPI_OutputDebugStr(lastError_);
+    ShowError(location.empty() ? text : location + ": " + text, caption, site);
+}
+
+// A failure is shown once per distinct text (with its call site): on standard error, and in a
+// dialog while a window is shown. A handler failing every frame is then one line and a count.
+void CKVQLuaHost::ShowError(const std::string& text, const char* caption, const ScriptCallSite* site)
+{
+    lastErrorShown_ = true;
+    // One line: a text of several lines (the engine's argument errors) is joined at its breaks.
+    std::string shown;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\n' && text[i] != '\r') {
+            shown += text[i];
+            continue;
+        }
+        while (i + 1 < text.size() && std::isspace(static_cast<unsigned char>(text[i + 1])) != 0)
+            ++i;
+        shown += ' ';
+    }
+    while (!shown.empty() && shown.back() == ' ')
+        shown.pop_back();
+    shown += SiteText(site);
+    const std::string line = kScriptErrorPrefix + shown;
+    if (notices::NoticeOnce(line, line, true))
+        platform::ShowMessageDialog(shown.c_str(), caption);
+}
+
+void CKVQLuaHost::ShowPendingError()
+{
+    if (lastError_[0] == 0 || lastErrorShown_)
+        return;
+    const std::string location = pendingLocation_;
+    ShowError(location.empty() ? std::string(lastError_) : location + ": " + lastError_, kCallCaption, nullptr);
+}
+
+int CKVQLuaHost::ErrorHandler(lua_State* L)
+{
+    lua_settop(L, 1);
+    CKVQLuaHost* host = lua_checkstack(L, 4) ? HostOf(L) : nullptr;
+    if (host == nullptr)
+        return 1;
+    host->errorLocation_.clear();
+    // Errors raised by Lua code carry "FILE:LINE:" of some script on the stack already; those of
+    // the engine's functions (a wrong argument, say) and error(text, 0) do not.
+    const char* message = lua_type(L, 1) == LUA_TSTRING ? lua_tostring(L, 1) : nullptr;
+    std::string nearest;
+    lua_Debug ar;
+    for (int level = 1; level <= kLocationSearchDepth && lua_getstack(L, level, &ar) != 0; ++level) {
+        if (lua_getinfo(L, "Sl", &ar) == 0 || ar.currentline <= 0)
+            continue;
+        const size_t length = std::strlen(ar.short_src);
+        if (message != nullptr && std::strncmp(message, ar.short_src, length) == 0 && message[length] == ':')
+            return 1;
+        if (nearest.empty())
+            nearest = std::string(ar.short_src) + ":" + std::to_string(ar.currentline);
+    }
+    host->errorLocation_ = nearest;
+    return 1;
+}
+
+void CKVQLuaHost::PushErrorHandler()
+{
+    lua_pushlightuserdata(state_, &errorHandlerKey);
+    lua_rawget(state_, LUA_REGISTRYINDEX);
 }
 
 int32_t CKVQLuaHost::ProtectedCall(int32_t argumentCount)
 {
-    const int status = lua_pcall(state_, argumentCount, 0, 0);
+    lua_State* L = state_;
+    const int base = lua_gettop(L) - argumentCount;  // the function
+    PushErrorHandler();
+    lua_insert(L, base);
+    errorLocation_.clear();
+    const int status = lua_pcall(L, argumentCount, 0, base);
+    lua_remove(L, base);
     if (status != 0)
-        lua_gc(state_, LUA_GCCOLLECT, 0);
+        lua_gc(L, LUA_GCCOLLECT, 0);
     return status;
 }
 
@@ -579,8 +682,10 @@ bool CKVQLuaHost::DoFile(const char* path)
     }
 
     IFile* file = fs.Open(path, true);
-    if (file == nullptr)
+    if (file == nullptr) {
+        notices::ReportMissing("script", path, ScriptLookupText(path));
         return false;
+    }
     const int32_t length = file->GetSize();
     if (length < 0) {
         fs.Close(file);
@@ -600,7 +705,9 @@ bool CKVQLuaHost::DoFile(const char* path)
 
     lua_State* L = state_;
     const int top = lua_gettop(L);
-    int status = luaL_loadbuffer(L, buffer.get(), static_cast<size_t>(length), path);
+    // "@" makes Lua name the chunk as a file: errors read "lua/main.lua:3: ...".
+    const std::string chunkName = std::string("@") + path;
+    int status = luaL_loadbuffer(L, buffer.get(), static_cast<size_t>(length), chunkName.c_str());
     if (status == 0)
         status = ProtectedCall(0);
     buffer.reset();
@@ -655,17 +762,18 @@ void CKVQLuaHost::Unref(int32_t ref)
         luaL_unref(state_, LUA_REGISTRYINDEX, ref);
 }
 
-int32_t CKVQLuaHost::CallGlobal(const char* functionName, int32_t& cachedRef, const LuaArgList& args)
+int32_t CKVQLuaHost::CallGlobal(const char* functionName, int32_t& cachedRef, const LuaArgList& args,
+                                const ScriptCallSite* site)
 {
     const std::vector<LuaArgList::Entry>& entries = args.Entries();
     const int count = static_cast<int>(entries.size());
     lua_State* L = state_;
     // Lua leaves every caller (the engine's loop, or a bound function calling back into the
     // engine) at least LUA_MINSTACK free slots: short lists fit without asking for more.
-    if (L == nullptr || (count > kArgumentsWithinReserve && !lua_checkstack(L, count + 4))) {
+    if (L == nullptr || (count > kArgumentsWithinReserve && !lua_checkstack(L, count + 5))) {
         SetLastError(L == nullptr ? "no script interpreter" : "too many arguments for a script call");
         KVQAPI_OutputDebugStr(lastError_);
-        platform::ShowMessageBox(lastError_, kCallCaption);
+        ShowError(lastError_, kCallCaption, site);
         return kCallError;
     }
     // The stack height at entry is only needed on the failure paths, where exactly one value (the
@@ -683,7 +791,7 @@ int32_t CKVQLuaHost::CallGlobal(const char* functionName, int32_t& cachedRef, co
         lua_pushcfunction(L, LookupGlobal);
         lua_rawgeti(L, LUA_REGISTRYINDEX, cachedRef);
         if (lua_pcall(L, 1, 1, 0) != 0) {
-            ReportFailure(lua_gettop(L) - 1, kCallCaption, true);
+            ReportFailure(lua_gettop(L) - 1, kCallCaption, true, site);
             return kCallError;
         }
         found = lua_type(L, -1);
@@ -693,9 +801,13 @@ int32_t CKVQLuaHost::CallGlobal(const char* functionName, int32_t& cachedRef, co
         const std::string text = std::string(functionName != nullptr ? functionName : "") + kMissingFunctionSuffix;
         SetLastError(text.c_str());
         KVQAPI_OutputDebugStr(lastError_);
-        platform::ShowMessageBox(text.c_str(), kCallCaption);
+        ShowError(text, kCallCaption, site);
         return kCallNoFunction;
     }
+    // The handler sits below the function and its arguments.
+    PushErrorHandler();
+    lua_insert(L, -2);
+    const int handler = lua_gettop(L) - 1;
 
     for (const LuaArgList::Entry& entry : entries) {
         // Texts and objects with a cached reference (the usual case) come from the registry.
@@ -732,10 +844,12 @@ int32_t CKVQLuaHost::CallGlobal(const char* functionName, int32_t& cachedRef, co
     }
 
     // Without results the call leaves the stack as it was before the function was pushed.
-    if (lua_pcall(L, count, 0, 0) != 0) {
-        ReportFailure(lua_gettop(L) - 1, kCallCaption, true);
+    errorLocation_.clear();
+    if (lua_pcall(L, count, 0, handler) != 0) {
+        ReportFailure(handler - 1, kCallCaption, true, site);
         return kCallError;
     }
+    lua_pop(L, 1);  // the handler
     return kCallOk;
 }
 
@@ -825,4 +939,34 @@ void ShutdownScriptHost()
         if (currentHost == processHost)
             currentHost = nullptr;
     }
+}
+
+std::string ScriptLookupText(const char* path)
+{
+    CFileSystem& fs = GetFileSystem();
+    const std::string& app = fs.GetApplicationFolder();
+    std::string name = path != nullptr ? path : "";
+    std::string places;
+    auto add = [&places](const std::string& place) {
+        if (!places.empty())
+            places += ", ";
+        places += place;
+    };
+    if (name.find_first_of("/\\") == std::string::npos) {
+        // A bare name is looked for in the application folder, below it and along the search paths.
+        add(app + " and the folders below it");
+        for (const std::string& folder : fs.GetSearchPaths())
+            add("search path '" + folder + "'");
+    } else if (name[0] == '/') {
+        add(name);
+    } else {
+        add(app + name);
+    }
+    const std::string& package = fs.GetPackageName();
+    if (!package.empty()) {
+        CPackage* opened = fs.FindPackage(package);
+        if (opened != nullptr && !opened->Entries().empty())
+            add("package '" + package + ".KVQ'");
+    }
+    return places;
 }

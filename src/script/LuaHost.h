@@ -2,7 +2,9 @@
 // The Lua host: the one interpreter of the process. It registers the script bindings, runs script
 // files through the engine's file system, and calls script functions by their global name for the
 // rest of the engine. Script failures never unwind into the engine: every call is protected and a
-// failure becomes the last-error text, a debug-output line and a message box.
+// failure becomes the last-error text, a debug-output line and a message box. What a person sees
+// of a failure ("script error: FILE:LINE: text (window 'w', message 'm')") is said once per
+// distinct text; repeats are counted for the end of the run (notices::PrintRepeatCounts).
 
 #include <cstddef>
 #include <cstdint>
@@ -44,6 +46,13 @@ private:
     std::vector<Entry> entries_;
 };
 
+// Where a handler call comes from, named in the report of its failure. The window is held by
+// handle, so that a window released while its handler runs is not read afterwards.
+struct ScriptCallSite {
+    uint32_t window = 0;             // window handle, 0 for none
+    const char* message = nullptr;   // the message name the handler was called for
+};
+
 class CKVQLuaHost {
 public:
     static constexpr size_t kLastErrorMax = 259;
@@ -78,11 +87,23 @@ public:
     void Unref(int32_t ref);
 
     // Calls the global function of that name: 0 ran, 1 no such function, 2 it raised an error.
-    int32_t CallGlobal(const char* functionName, int32_t& cachedRef, const LuaArgList& args);
+    // A failure's report names the call site when there is one.
+    int32_t CallGlobal(const char* functionName, int32_t& cachedRef, const LuaArgList& args,
+                       const ScriptCallSite* site = nullptr);
 
     const char* GetLastErrorText() const { return lastError_; }
     void ClearLastError() { lastError_[0] = 0; }
-    void SetLastError(const char* text);  // cut to 259 characters
+    void SetLastError(const char* text);  // cut to 259 characters; not yet shown
+    // Whether the pending last error was shown to the user already (failures of files and
+    // handlers are shown as they happen; those of in-memory chunks and engine texts are not).
+    bool IsLastErrorShown() const { return lastErrorShown_; }
+    // Shows the pending last error, when there is one and it was not shown yet, as the host shows
+    // its own failures: once per distinct text, repeats counted.
+    void ShowPendingError();
+
+    // The message handler of the host's protected calls: notes the nearest script line for the
+    // report when the error text does not name one already. The error value is left as it is.
+    static int ErrorHandler(lua_State* L);
 
     // A destroyed engine object: its script userdata (if any) stops pointing at it, so scripts that
     // still hold it get a script error instead of touching freed memory, and the same address
@@ -92,15 +113,24 @@ public:
     const std::map<std::string, int32_t>& LoadedFiles() const { return loadedFiles_; }
 
 private:
-    void ReportFailure(int top, const char* caption, bool messageBox);
+    void ReportFailure(int top, const char* caption, bool messageBox, const ScriptCallSite* site = nullptr);
+    void ShowError(const std::string& text, const char* caption, const ScriptCallSite* site);
     int32_t ProtectedCall(int32_t argumentCount);
+    void PushErrorHandler();
 
     lua_State* state_ = nullptr;
     char lastError_[kLastErrorMax + 1] = {};
+    bool lastErrorShown_ = false;
+    std::string errorLocation_;    // "FILE:LINE" noted by ErrorHandler for the failure being reported
+    std::string pendingLocation_;  // the same, kept with a last error that was not shown yet
     std::map<std::string, int32_t> loadedFiles_;
 };
 
 CKVQLuaHost* SetCurrentHost(CKVQLuaHost* host);  // returns the previous one
+
+// Where the file system looks for a script or logic file of that name: the "looked in" part of
+// a missing-file notice.
+std::string ScriptLookupText(const char* path);
 CKVQLuaHost* GetCurrentHost();
 
 // The start-up sequence of the script side: the process-wide host is opened and made current, the

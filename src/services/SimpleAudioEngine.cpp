@@ -7,6 +7,7 @@
 #include <system_error>
 #include <vector>
 
+#include "common/Notices.h"
 #include "io/FileSystem.h"
 #include "platform/Audio.h"
 
@@ -163,18 +164,10 @@ std::map<std::string, std::string>& ResolvedNames()
     return *names;
 }
 
-std::string FindSoundFile(const char* name)
+// The folders a loose sound is looked for in, in order (each ends with "/").
+std::vector<std::string> SoundFolders()
 {
-    if (name == nullptr || *name == 0)
-        return "";
     CFileSystem& files = GetFileSystem();
-    std::string extracted = files.ExtractToWritePath(name, kSoundFolder);
-    if (!extracted.empty())
-        return extracted;
-
-    const std::string relative = ContainedRelativePath(name);
-    if (relative.empty())
-        return "";
     const std::string& app = files.GetApplicationFolder();
     std::vector<std::string> folders = {app, app + kSoundFolder + "/"};
     for (std::string folder : files.GetSearchPaths()) {
@@ -188,8 +181,22 @@ std::string FindSoundFile(const char* name)
             folder += '/';
         folders.push_back(folder.front() == '/' ? folder : app + folder);
     }
+    return folders;
+}
+
+std::string FindSoundFile(const char* name)
+{
+    if (name == nullptr || *name == 0)
+        return "";
+    std::string extracted = GetFileSystem().ExtractToWritePath(name, kSoundFolder);
+    if (!extracted.empty())
+        return extracted;
+
+    const std::string relative = ContainedRelativePath(name);
+    if (relative.empty())
+        return "";
     std::string found;
-    for (const std::string& folder : folders) {
+    for (const std::string& folder : SoundFolders()) {
         if (IsLooseFile(fs::path(folder + relative), found))
             return found;
     }
@@ -392,7 +399,25 @@ std::string ResolveSoundFile(const char* name)
     std::string path = FindSoundFile(name);
     if (!path.empty())
         ResolvedNames()[name] = path;
+    else if (name != nullptr && *name != 0)
+        notices::ReportMissing("sound", name, SoundLookupText());
     return path;
+}
+
+std::string SoundLookupText()
+{
+    CFileSystem& files = GetFileSystem();
+    std::string places;
+    const std::string& package = files.GetPackageName();
+    if (!package.empty()) {
+        CPackage* opened = files.FindPackage(package);
+        if (opened != nullptr && !opened->Entries().empty())
+            places = "package '" + package + ".KVQ', ";
+    }
+    for (const std::string& folder : SoundFolders())
+        places += folder + ", ";
+    places.resize(places.size() - 2);  // SoundFolders holds the application folder at least
+    return places;
 }
 
 std::string ResolvedSoundFile(const char* name)

@@ -59,8 +59,11 @@ inline constexpr const char* kSoundFolder = "sound";
 // The real path of a game sound name: a packaged sound is extracted to the write path's sound
 // folder (ExtractToWritePath); otherwise a loose file in the application folder, its sound
 // folder or a search path (exact name first, then the final part in any letter case). "" when
-// there is none, or when the name would leave those folders.
+// there is none, or when the name would leave those folders; such a name is reported once per run
+// as a missing sound.
 std::string ResolveSoundFile(const char* name);
+// Where ResolveSoundFile looks: the package, then the folders (the "looked in" of the notice).
+std::string SoundLookupText();
 // The path the name was last resolved to, without resolving it again ("" when it never was):
 // unloading by game name reaches the data that loading by that name cached.
 std::string ResolvedSoundFile(const char* name);

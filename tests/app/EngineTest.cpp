@@ -376,7 +376,7 @@ TEST_F(Rendering, ScriptErrorStaysShownUntilANewerOne)
     EXPECT_EQ(GetErrorDisplayText(), "first failure");
     EXPECT_STREQ(host.GetLastErrorText(), "");
     // Printed once, though two frames showed it.
-    EXPECT_EQ(printed, "script error: first failure\n");
+    EXPECT_EQ(printed, "kvq: script error: first failure\n");
 
     host.SetLastError("second failure");
     testing::internal::CaptureStderr();

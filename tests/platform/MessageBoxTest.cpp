@@ -14,7 +14,7 @@ TEST(MessageBox, WithoutAWindowTheNoticeGoesToStandardError)
     platform::ShowMessageBox("Could not open the layout", "Debug");
     platform::ShowMessageBox(nullptr, nullptr);
     const std::string written = testing::internal::GetCapturedStderr();
-    EXPECT_EQ(written, "Debug: Could not open the layout\n: \n");
+    EXPECT_EQ(written, "kvq: Debug: Could not open the layout\nkvq: \n");
 }
 
 TEST(MessageBox, HeadlessRunsNeverOpenABoxEvenWithAWindowShown)
@@ -27,7 +27,7 @@ TEST(MessageBox, HeadlessRunsNeverOpenABoxEvenWithAWindowShown)
     const std::string written = testing::internal::GetCapturedStderr();
     platform::SetMessageBoxWindowShown(false);
     platform::ShutdownVideo();
-    EXPECT_EQ(written, "caption: text\n");
+    EXPECT_EQ(written, "kvq: caption: text\n");
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 #include <new>
 #include <string>
 
@@ -14,7 +15,10 @@ extern "C" {
 
 #include "tolua++.h"
 
+#include "common/Notices.h"
 #include "io/FileSystem.h"
+#include "render/LuaLogic.h"
+#include "render/XMLLuaLogic.h"
 #include "script/LuaHost.h"
 #include "script/ScriptTestSupport.h"
 #include "support/TempFiles.h"
@@ -299,22 +303,98 @@ TEST_F(LuaHostTest, ForgottenObjectGivesInvalidSelfAndItsAddressANewUserdata)
 
 // ---- reports ------------------------------------------------------------------------------------
 
-// Without a window, failures are reported on standard error under the caption of what failed.
-TEST_F(LuaHostFiles, FailuresReachStandardErrorWithTheirCaption)
+// Without a window, every failure is one line on standard error naming where it happened, said
+// once however often it repeats; the repeats are counted for the end of the run.
+TEST_F(LuaHostFiles, EachDistinctFailureIsShownOnceWithItsPlaceAndItsRepeatsCounted)
 {
+    ASSERT_TRUE(WriteFile(folder / "handlers.lua", std::string("function OnIndex()\n"
+                                                               "  local t = nil\n"
+                                                               "  return t.x\n"
+                                                               "end\n"
+                                                               "function OnEngine() string.rep() end\n"
+                                                               "function OnBare() error('kaput', 0) end\n"
+                                                               "function OnLines() error('two\\n   lines\\n') end\n")));
     ASSERT_TRUE(WriteFile(folder / "broken.lua", std::string("x = = 1")));
-    ::testing::internal::CaptureStderr();
-    EXPECT_FALSE(host.DoFile("broken.lua"));
-    const std::string fileReport = ::testing::internal::GetCapturedStderr();
-    EXPECT_NE(fileReport.find("DoFile: "), std::string::npos) << fileReport;
-    EXPECT_NE(fileReport.find("broken.lua"), std::string::npos) << fileReport;
+    ASSERT_TRUE(host.DoFile("handlers.lua"));
+    const ScriptCallSite update{0, "OnUpdate"};
+    auto call = [&](const char* function, const ScriptCallSite* site) {
+        return [this, function, site] {
+            int32_t ref = -1;
+            host.CallGlobal(function, ref, noArgs, site);
+        };
+    };
+    struct Case {
+        const char* what;
+        std::function<void()> fail;
+        std::string line;
+    };
+    const Case cases[] = {
+        {"error raised by a script line", call("OnIndex", nullptr),
+         "script error: handlers.lua:3: attempt to index local 't' (a nil value)"},
+        {"error raised by an engine function", call("OnEngine", &update),
+         "script error: handlers.lua:5: bad argument #1 to 'rep' (string expected, got no value) (message 'OnUpdate')"},
+        {"error without a position", call("OnBare", nullptr), "script error: handlers.lua:6: kaput"},
+        {"text of several lines", call("OnLines", nullptr), "script error: handlers.lua:7: two lines"},
+        {"missing function", call("OnGone", &update),
+         "script error: OnGone Find lua global function no exist (message 'OnUpdate')"},
+        {"file that does not compile", [this] { host.DoFile("broken.lua"); },
+         "script error: broken.lua:1: unexpected symbol near '='"},
+        {"in-memory chunk, said when the frame takes it",
+         [this] {
+             Run("error('later', 0)");
+             host.ShowPendingError();
+         },
+         "script error: [string \"\"]:1: later"},
+    };
+    for (const Case& c : cases) {
+        notices::Reset();
+        ::testing::internal::CaptureStderr();
+        for (int frame = 0; frame < 3; ++frame)
+            c.fail();
+        host.ShowPendingError();  // shown already: nothing more
+        notices::PrintRepeatCounts();
+        const std::string written = ::testing::internal::GetCapturedStderr();
+        EXPECT_EQ(written, "kvq: " + c.line + "\nkvq: '" + c.line + "' repeated 2 more times\n") << c.what;
+        EXPECT_TRUE(host.IsLastErrorShown()) << c.what;
+    }
+    notices::Reset();
+}
 
-    ASSERT_TRUE(Run("function OnBroken() error('kaput', 0) end"));
-    int32_t ref = -1;
-    ::testing::internal::CaptureStderr();
-    EXPECT_EQ(host.CallGlobal("OnBroken", ref, noArgs), CKVQLuaHost::kCallError);
-    const std::string callReport = ::testing::internal::GetCapturedStderr();
-    EXPECT_NE(callReport.find("Debug: kaput"), std::string::npos) << callReport;
+// A script file, a logic's script file and a logic's XML file that cannot be found are each named
+// once, with where they were looked for; an XML file that does not parse is named once too.
+TEST_F(LuaHostFiles, MissingOrDamagedScriptFilesAreNamedOnce)
+{
+    CRenderObject_LuaLogic logic;
+    logic.strLuaFile = "absent_logic.lua";
+    CRenderObject_XMLLuaLogic xmlLogic;
+    xmlLogic.strXMLFile = "absent_events.xml";
+    xmlLogic.strLuaFile = "ui/absent_xml.lua";
+    CRenderObject_XMLLuaLogic damaged;
+    damaged.strXMLFile = "damaged.xml";
+    ASSERT_TRUE(WriteFile(folder / "damaged.xml", std::string("<GameLogic>\n<Event call=\"OnThing\" name=\"OnX\"\n")));
+    const struct {
+        std::function<void()> load;
+        std::string line;
+    } cases[] = {
+        {[this] { host.DoFile("absent.lua"); }, "missing script 'absent.lua' (looked in: " + folder.path() +
+                                                     "/ and the folders below it)"},
+        {[&] { logic.Start(nullptr); }, "missing script 'absent_logic.lua' (looked in: " + folder.path() +
+                                            "/ and the folders below it)"},
+        {[&] { xmlLogic.ParseXML(nullptr); }, "missing script 'absent_events.xml' (looked in: " + folder.path() +
+                                                  "/ and the folders below it)"},
+        {[&] { xmlLogic.ExecuteLua(); }, "missing script 'ui/absent_xml.lua' (looked in: " + folder.path() +
+                                             "/ui/absent_xml.lua)"},
+        {[&] { damaged.ParseXML(nullptr); }, "damaged.xml:2: Error reading Attributes. (the logic handles no message)"},
+    };
+    for (const auto& c : cases) {
+        notices::Reset();
+        ::testing::internal::CaptureStderr();
+        c.load();
+        c.load();
+        EXPECT_EQ(::testing::internal::GetCapturedStderr(), "kvq: " + c.line + "\n");
+        EXPECT_STREQ(host.GetLastErrorText(), "");
+    }
+    notices::Reset();
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 extern "C" {
@@ -12,7 +13,9 @@ extern "C" {
 }
 
 #include "app/SystemAPI.h"
+#include "common/Notices.h"
 #include "io/Archive.h"
+#include "render/LuaLogic.h"
 #include "script/LuaHost.h"
 #include "script/ScriptTestSupport.h"
 #include "ui/Message.h"
@@ -159,6 +162,43 @@ TEST_F(ScriptHost, DeletedWindowIsAnnouncedToTheHookWithItsHandleAsDecimalText)
     CKVQSystemAPI::Instance().HookSystemNotify("NoSuchHook");
     CKVQSystemAPI::Instance().Notify("OnPing", "2");
     EXPECT_STREQ(host->GetLastErrorText(), "NoSuchHook Find lua global function no exist");
+}
+
+// A logic's handler that fails, or names no function, is reported with the window and the
+// message it was called for, once however many times the message arrives.
+TEST_F(ScriptHost, HandlerFailuresNameTheirWindowAndMessageOnce)
+{
+    ASSERT_TRUE(Run("function OnPlayUp(w, name) error('boom') end"));
+    CKVQWindow* named = CKVQWindow::New();
+    CKVQWindow* unnamed = CKVQWindow::New();
+    ASSERT_TRUE(named && unnamed);
+    named->SetName("play");
+    const struct {
+        CKVQWindow* window;
+        const char* function;
+        const char* line;
+    } cases[] = {
+        {named, "OnPlayUp", "kvq: script error: [string \"\"]:1: boom (window 'play', message 'OnLClickUp')\n"},
+        {named, "OnNothing",
+         "kvq: script error: OnNothing Find lua global function no exist (window 'play', message 'OnLClickUp')\n"},
+        {unnamed, "OnPlayUp", "kvq: script error: [string \"\"]:1: boom (an unnamed window, message 'OnLClickUp')\n"},
+    };
+    CKVQMessage message;
+    for (const auto& c : cases) {
+        CRenderObject_LuaLogic logic;
+        auto entry = std::make_unique<CRenderObject_LuaLogic::Entry>();
+        entry->Msg = "OnLClickUp";
+        entry->LuaFunc = c.function;
+        logic.entries.push_back(std::move(entry));
+        notices::Reset();
+        ::testing::internal::CaptureStderr();
+        EXPECT_NE(logic.Call("OnLClickUp", c.window, &message, nullptr), CKVQLuaHost::kCallOk);
+        EXPECT_NE(logic.Call("OnLClickUp", c.window, &message, nullptr), CKVQLuaHost::kCallOk);
+        EXPECT_EQ(::testing::internal::GetCapturedStderr(), c.line);
+    }
+    notices::Reset();
+    named->Delete();
+    unnamed->Delete();
 }
 
 TEST_F(ScriptHost, ToUserTypeTrustsOnlyObjectsTheEngineCanVouchFor)

@@ -11,6 +11,7 @@ extern "C" {
 #include <lua.h>
 }
 
+#include "common/Notices.h"
 #include "io/FileSystem.h"
 #include "script/LuaHost.h"
 #include "services/SimpleAudioEngine.h"
@@ -231,6 +232,38 @@ TEST_F(AudioBinding, WaveObjectsLoadPlayAndDeleteOnce)
     ExpectScriptError("CKVQWave:new_local():Load()", "Load");
     ExpectScriptError("CKVQWave.Play(engine)", "Play");
     ExpectScriptError("CKVQWave.delete(5)", "delete");
+}
+
+}  // namespace
+
+namespace {
+
+// A sound that cannot be found is named once per run, however often scripts ask for it, and
+// plays nothing.
+TEST_F(AudioBinding, MissingSoundIsNamedOnce)
+{
+    const struct {
+        const char* code;
+        const char* name;
+    } cases[] = {
+        {"id = engine:playEffect('gone_effect.wav')", "gone_effect.wav"},
+        {"engine:preloadEffect('gone_preload.wav')", "gone_preload.wav"},
+        {"engine:playBackgroundMusic('gone_music.ogg', 1)", "gone_music.ogg"},
+        {"engine:preloadBackgroundMusic('gone_intro.ogg')", "gone_intro.ogg"},
+        {"loaded = CKVQWave:new_local():Load('gone_wave.wav')", "gone_wave.wav"},
+    };
+    for (const auto& c : cases) {
+        notices::Reset();
+        ::testing::internal::CaptureStderr();
+        for (int frame = 0; frame < 3; ++frame)
+            ASSERT_TRUE(Run(c.code)) << c.code << ": " << host_->GetLastErrorText();
+        EXPECT_EQ(::testing::internal::GetCapturedStderr(), std::string("kvq: missing sound '") + c.name +
+                                                                "' (looked in: " + app_ + ", " + app_ + "sound/)\n");
+    }
+    notices::Reset();
+    EXPECT_EQ(Number("id"), 0);
+    EXPECT_FALSE(Boolean("loaded"));
+    EXPECT_FALSE(engine_->isBackgroundMusicPlaying());
 }
 
 }  // namespace

@@ -12,6 +12,7 @@ extern "C" {
 
 #include "Commands.h"
 #include "app/CoreCfg.h"
+#include "common/Notices.h"
 #include "render/RenderRegistry.h"
 #include "script/LuaHost.h"
 #include "ui/Window.h"
@@ -72,13 +73,11 @@ int RunLua(const ToolArgs& args)
     lua_register(L, "ReleaseDeletedWindows", ScriptReleaseDeletedWindows);
 
     const std::string path = ScriptPath(args[0]);
-    if (!host.DoFile(path.c_str())) {
-        // A failed run has shown its error already; a missing file has not.
-        if (host.GetLastErrorText()[0] == 0)
-            return ToolError("lua", "cannot open '" + args[0] + "'");
-        return 1;
-    }
-    if (host.GetLastErrorText()[0] != 0)
-        return ToolError("lua", std::string("a script call failed during the run: ") + host.GetLastErrorText());
-    return 0;
+    // A failed run, a missing file and a failed call were each said once as they happened; an
+    // error left by an in-memory chunk is said here. Repeats are counted at the end.
+    const bool ran = host.DoFile(path.c_str());
+    const bool failed = !ran || host.GetLastErrorText()[0] != 0;
+    host.ShowPendingError();
+    notices::PrintRepeatCounts();
+    return failed ? 1 : 0;
 }
