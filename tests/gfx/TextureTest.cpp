@@ -3,6 +3,7 @@
 #include <GL/glew.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <climits>
 #include <cstring>
@@ -123,6 +124,34 @@ TEST_F(TextureCacheTest, GLTexturesAllocatePowersOfTwoAndKeepRowsAtTheStart)
     EXPECT_EQ(PowerOfTwoAtLeast(-5), 1);
     EXPECT_EQ(PowerOfTwoAtLeast(2049), 4096);
     EXPECT_EQ(PowerOfTwoAtLeast(INT_MAX), 1 << 30);
+}
+
+TEST(TexturePadding, EdgeTexelsFillTheRightColumnsTheBottomRowsAndTheCorner)
+{
+    // The 2 x 2 image "ab/cd" in a 4 x 3 copy; each texel's four bytes carry its letter.
+    struct Case {
+        int32_t width, height;
+        const char* want;  // rows of the copy after filling
+    } cases[] = {
+        {2, 2, "abbb/cddd/cddd"},
+        {9, 9, "ab../cd../...."},  // larger than the copy: held to it, nothing left to fill
+        {0, 2, "ab../cd../...."},  // no area: left as it is
+    };
+    for (const Case& c : cases) {
+        std::vector<uint8_t> bits(4 * 3 * 4, '.');
+        const char image[2][3] = {"ab", "cd"};
+        for (int y = 0; y < 2; ++y)
+            for (int x = 0; x < 2; ++x)
+                std::fill_n(&bits[(y * 4 + x) * 4], 4, static_cast<uint8_t>(image[y][x]));
+        FillPaddingWithEdgeTexels(bits.data(), 4, 3, c.width, c.height);
+        std::string rows;
+        for (int y = 0; y < 3; ++y) {
+            for (int x = 0; x < 4; ++x)
+                rows += static_cast<char>(bits[(y * 4 + x) * 4 + 3]);
+            rows += y < 2 ? "/" : "";
+        }
+        EXPECT_EQ(rows, c.want) << c.width << " x " << c.height;
+    }
 }
 
 TEST_F(TextureCacheTest, TexturesFollowTheKindAndRefuseWhatCannotBeMade)
