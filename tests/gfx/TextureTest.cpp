@@ -128,29 +128,18 @@ TEST_F(TextureCacheTest, GLTexturesAllocatePowersOfTwoAndKeepRowsAtTheStart)
 
 TEST(TexturePadding, EdgeTexelsFillTheRightColumnsTheBottomRowsAndTheCorner)
 {
-    // The 2 x 2 image "ab/cd" in a 4 x 3 copy; each texel's four bytes carry its letter.
-    struct Case {
-        int32_t width, height;
-        const char* want;  // rows of the copy after filling
-    } cases[] = {
-        {2, 2, "abbb/cddd/cddd"},
-        {9, 9, "ab../cd../...."},  // larger than the copy: held to it, nothing left to fill
-        {0, 2, "ab../cd../...."},  // no area: left as it is
-    };
-    for (const Case& c : cases) {
+    // The 2 x 2 image "ab/cd" in a 4 x 3 copy; an image larger than the copy, or without area,
+    // leaves the padding as it is.
+    const std::pair<int32_t, const char*> cases[] = {{2, "abbb/cddd/cddd"}, {9, "ab../cd../...."}, {0, "ab../cd../...."}};
+    for (const auto& [side, want] : cases) {
         std::vector<uint8_t> bits(4 * 3 * 4, '.');
-        const char image[2][3] = {"ab", "cd"};
-        for (int y = 0; y < 2; ++y)
-            for (int x = 0; x < 2; ++x)
-                std::fill_n(&bits[(y * 4 + x) * 4], 4, static_cast<uint8_t>(image[y][x]));
-        FillPaddingWithEdgeTexels(bits.data(), 4, 3, c.width, c.height);
+        for (int i = 0; i < 4; ++i)
+            std::fill_n(&bits[((i / 2) * 4 + i % 2) * 4], 4, static_cast<uint8_t>("abcd"[i]));
+        FillPaddingWithEdgeTexels(bits.data(), 4, 3, side, side);
         std::string rows;
-        for (int y = 0; y < 3; ++y) {
-            for (int x = 0; x < 4; ++x)
-                rows += static_cast<char>(bits[(y * 4 + x) * 4 + 3]);
-            rows += y < 2 ? "/" : "";
-        }
-        EXPECT_EQ(rows, c.want) << c.width << " x " << c.height;
+        for (int i = 0; i < 12; ++i)
+            rows += std::string(i > 0 && i % 4 == 0 ? "/" : "") + static_cast<char>(bits[i * 4 + 3]);
+        EXPECT_EQ(rows, want) << side;
     }
 }
 

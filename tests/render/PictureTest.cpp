@@ -161,9 +161,7 @@ TEST_F(Pictures, MissingImagesAndRegionsAreReportedOncePerName)
     ASSERT_TRUE(folder.ok());
     const std::string previousFolder = GetFileSystem().GetApplicationFolder();
     GetFileSystem().SetApplicationFolder(folder.path() + "/");
-    {
-        std::ofstream(folder.path() + "/damaged.png") << "not an image";
-    }
+    std::ofstream(folder.path() + "/damaged.png") << "not an image";
     AddImage("sheet.png", 64, 32);
     CImageSetManager::Instance().GetSet("sheet.png", false)->SetRect("star", KVQRect{16, 32, 0, 16});
 
@@ -192,12 +190,8 @@ TEST_F(Pictures, MissingImagesAndRegionsAreReportedOncePerName)
                 s->Draw(KVQRect{0, 100, 0, 100});
         }
         const std::string said = testing::internal::GetCapturedStderr();
-        if (*c.said == '\0') {
-            EXPECT_EQ(said, "") << c.file;
-            continue;
-        }
+        EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), *c.said != '\0' ? 1 : 0) << c.file << ": " << said;
         EXPECT_NE(said.find(c.said), std::string::npos) << said;
-        EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
     }
     notices::Reset();
     GetFileSystem().SetApplicationFolder(previousFolder);
