@@ -20,6 +20,12 @@ DeviceRegistry& Devices()
 
 }  // namespace
 
+void MakeOpaque(std::vector<uint8_t>& rgba)
+{
+    for (size_t i = 3; i < rgba.size(); i += 4)
+        rgba[i] = 0xFF;
+}
+
 void RegisterDevice(const char* name, DeviceFactory create)
 {
     if (name && create)

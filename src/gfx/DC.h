@@ -119,7 +119,8 @@ public:
     virtual bool IsDirty() { return false; }
 
     // Not a device slot: reads what the last scene drew back as RGBA rows, top row first
-    // (screenshots and tests). False when the device cannot.
+    // (screenshots and tests), opaque as the window shows it: alpha is 255 in every pixel,
+    // whatever blending left in the buffer. False when the device cannot.
     virtual bool ReadFrame(std::vector<uint8_t>& rgba, int32_t& width, int32_t& height)
     {
         (void)rgba, (void)width, (void)height;
@@ -139,6 +140,9 @@ public:
 private:
     GlyphCache* glyphCache_ = nullptr;
 };
+
+// Sets the alpha of every pixel of RGBA rows to 255 (a frame read back as the window shows it).
+void MakeOpaque(std::vector<uint8_t>& rgba);
 
 // Device kinds are created by name.
 using DeviceFactory = CKVQDC* (*)();

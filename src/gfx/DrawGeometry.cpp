@@ -59,6 +59,46 @@ bool ClipAxisSegment(const KVQRect& clip, bool horizontal, int32_t fixed, int32_
     return true;
 }
 
+bool ClipSegment(const KVQRect& clip, KVQPoint& a, KVQPoint& b)
+{
+    if (clip.left > clip.right || clip.top > clip.bottom)
+        return false;
+    // The segment as a + t (b - a), 0 <= t <= 1, narrowed by each border in turn.
+    const double x0 = a.x, y0 = a.y;
+    const double dx = static_cast<double>(int64_t{b.x} - a.x), dy = static_cast<double>(int64_t{b.y} - a.y);
+    double enter = 0.0, leave = 1.0;
+    // For each border: the run towards it (p) and the room before it (q), inside when t p <= q.
+    const double p[4] = {-dx, dx, -dy, dy};
+    const double q[4] = {x0 - clip.left, clip.right - x0, y0 - clip.top, clip.bottom - y0};
+    for (int i = 0; i < 4; ++i) {
+        if (p[i] == 0.0) {
+            if (q[i] < 0.0)
+                return false;  // parallel to this border and outside it
+            continue;
+        }
+        const double t = q[i] / p[i];
+        if (p[i] < 0.0)
+            enter = std::max(enter, t);
+        else
+            leave = std::min(leave, t);
+        if (enter > leave)
+            return false;
+    }
+    const KVQPoint start = a, end = b;
+    auto at = [&](double t) {
+        if (t <= 0.0)
+            return start;
+        if (t >= 1.0)
+            return end;
+        const double x = std::clamp<double>(std::round(x0 + t * dx), clip.left, clip.right);
+        const double y = std::clamp<double>(std::round(y0 + t * dy), clip.top, clip.bottom);
+        return KVQPoint{static_cast<int32_t>(x), static_cast<int32_t>(y)};
+    };
+    a = at(enter);
+    b = at(leave);
+    return true;
+}
+
 int32_t ClipRectOutline(const KVQRect& rect, const KVQRect* clip, KVQSegment (&out)[4])
 {
     struct Edge {

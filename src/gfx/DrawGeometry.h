@@ -97,6 +97,11 @@ KVQSourceEdges CutSourceProportional(const KVQRect& src, const KVQRect& dst, con
 // the clip rect, borders included, keeping its direction; false when nothing of it is inside.
 bool ClipAxisSegment(const KVQRect& clip, bool horizontal, int32_t fixed, int32_t& a, int32_t& b);
 
+// Clips the segment from a to b to the clip rect, borders included (a line along a window's edge
+// belongs to the window), keeping its direction; a cut end lands on the nearest whole pixel on
+// the clip's border. False when nothing of the segment is inside.
+bool ClipSegment(const KVQRect& clip, KVQPoint& a, KVQPoint& b);
+
 // The outline of rect as its edges top, right, bottom and left, each running clockwise from
 // corner to corner and clipped on its own (a partly hidden rect shows only its visible edges,
 // and no edge appears along the clip border). Without a clip every edge is kept. Returns how

@@ -277,8 +277,11 @@ int32_t CKVQOpenGLESDC::SetPixel(const KVQPoint& p, uint32_t color)
     return 0;
 }
 
-int32_t CKVQOpenGLESDC::DrawLine(const KVQPoint& a, const KVQPoint& b, uint32_t color)
+int32_t CKVQOpenGLESDC::DrawLine(const KVQPoint& from, const KVQPoint& to, uint32_t color)
 {
+    KVQPoint a = from, b = to;
+    if (!clips_.empty() && !ClipSegment(clip_, a, b))
+        return 0;
     AppendLine(a.x, a.y, b.x, b.y, color);
     return 0;
 }
@@ -678,6 +681,7 @@ bool CKVQOpenGLESDC::ReadFrame(std::vector<uint8_t>& rgba, int32_t& width, int32
         std::memcpy(a, b, rowBytes);
         std::memcpy(b, row.data(), rowBytes);
     }
+    MakeOpaque(rgba);
     width = width_;
     height = height_;
     return true;

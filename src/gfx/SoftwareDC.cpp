@@ -153,16 +153,23 @@ constexpr TextureSpanFn kTextureSpans[2][7] = {
 };
 
 // Textures are sampled like the engine's GL textures: bilinear filtering between the four texels
-// around the sample point, wrapping around the edges (GL_LINEAR with GL_REPEAT). A sample on a
-// texel centre reads that texel alone, so unscaled blits copy texels exactly.
+// around the sample point, clamped at the image's edges (GL_LINEAR with GL_CLAMP_TO_EDGE over a
+// padding of edge texels), so an edge never takes colour from the opposite edge or from padding.
+// A sample on a texel centre reads that texel alone, so unscaled blits copy texels exactly.
 using Tap = CKVQWin32DC::Tap;
 
 constexpr uint32_t kWeightOne = 256;
 
-inline int32_t Wrap(int64_t i, int32_t size)
+inline int32_t ClampTexel(int64_t i, int32_t size)
 {
-    const int64_t m = i % size;
-    return static_cast<int32_t>(m < 0 ? m + size : m);
+    return static_cast<int32_t>(std::clamp<int64_t>(i, 0, size - 1));
+}
+
+// The texels samples may reach along one axis: the image's own size, not the padding a texture
+// made for another device may carry beyond it.
+inline int32_t SampledExtent(int32_t logical, int32_t allocated)
+{
+    return std::clamp(logical, 1, allocated);
 }
 
 Tap TapAt(double position, int32_t size)
@@ -179,7 +186,7 @@ Tap TapAt(double position, int32_t size)
         ++i0;
         w = 0;
     }
-    return Tap{Wrap(i0, size), Wrap(i0 + 1, size), w};
+    return Tap{ClampTexel(i0, size), ClampTexel(i0 + 1, size), w};
 }
 
 inline uint32_t Lerp(uint32_t a, uint32_t b, uint32_t w)
@@ -359,6 +366,7 @@ bool CKVQWin32DC::ReadFrame(std::vector<uint8_t>& rgba, int32_t& width, int32_t&
     for (int32_t y = 0; y < bufferHeight_; ++y)
         std::memcpy(rgba.data() + rowBytes * static_cast<size_t>(y),
                     pixels_.data() + static_cast<size_t>(y) * static_cast<size_t>(pitch_), rowBytes);
+    MakeOpaque(rgba);
     return true;
 }
 
@@ -490,8 +498,11 @@ int32_t CKVQWin32DC::FillRect(const KVQRect& rect, uint32_t color)
     return 0;
 }
 
-int32_t CKVQWin32DC::DrawLine(const KVQPoint& a, const KVQPoint& b, uint32_t color)
+int32_t CKVQWin32DC::DrawLine(const KVQPoint& from, const KVQPoint& to, uint32_t color)
 {
+    KVQPoint a = from, b = to;
+    if (!clips_.empty() && !ClipSegment(clips_.back(), a, b))
+        return 0;
     Primitive p;
     p.shape = Shape::Line;
     p.blendMode = blendMode_;
@@ -735,16 +746,18 @@ void CKVQWin32DC::RasteriseQuad(const Primitive& p, const View& view)
     const double bottom = Snap(view.offsetY + v[2].y * view.scaleY);
     const double sPerPixel = (static_cast<double>(v[1].s) - v[0].s) / (right - left);
     const double tPerPixel = (static_cast<double>(v[2].t) - v[0].t) / (bottom - top);
+    const int32_t sampledWidth = SampledExtent(texture->GetWidth(), texWidth);
+    const int32_t sampledHeight = SampledExtent(texture->GetHeight(), texHeight);
     columnTaps_.resize(static_cast<size_t>(count));
     rowTaps_.resize(static_cast<size_t>(y1 - y0));
     bool filtered = false;
     for (int32_t i = 0; i < count; ++i) {
-        const Tap tap = TapAt(v[0].s + (x0 + i + 0.5 - left) * sPerPixel, texWidth);
+        const Tap tap = TapAt(v[0].s + (x0 + i + 0.5 - left) * sPerPixel, sampledWidth);
         columnTaps_[static_cast<size_t>(i)] = tap;
         filtered = filtered || tap.w != 0;
     }
     for (int32_t j = 0; j < y1 - y0; ++j) {
-        const Tap tap = TapAt(v[0].t + (y0 + j + 0.5 - top) * tPerPixel, texHeight);
+        const Tap tap = TapAt(v[0].t + (y0 + j + 0.5 - top) * tPerPixel, sampledHeight);
         rowTaps_[static_cast<size_t>(j)] = tap;
         filtered = filtered || tap.w != 0;
     }
@@ -812,6 +825,8 @@ void CKVQWin32DC::RasteriseTriangle(const Primitive& p, const Vertex& va, const 
     const uint8_t* bits = texture ? texture->GetBits() : nullptr;
     const int32_t texWidth = texture ? texture->GetTexWidth() : 0;
     const int32_t texHeight = texture ? texture->GetTexHeight() : 0;
+    const int32_t sampledWidth = texture ? SampledExtent(texture->GetWidth(), texWidth) : 0;
+    const int32_t sampledHeight = texture ? SampledExtent(texture->GetHeight(), texHeight) : 0;
     const size_t kind = KindIndex(p.blendMode);
     const double invArea = 1.0 / static_cast<double>(area);
     for (int32_t y = py0; y < py1; ++y) {
@@ -825,8 +840,8 @@ void CKVQWin32DC::RasteriseTriangle(const Primitive& p, const Vertex& va, const 
             uint32_t color = p.color;
             if (bits) {
                 const double wa = ebc * invArea, wb = eca * invArea, wc = eab * invArea;
-                const Tap column = TapAt(wa * a.s + wb * b.s + wc * c.s, texWidth);
-                const Tap texRow = TapAt(wa * a.t + wb * b.t + wc * c.t, texHeight);
+                const Tap column = TapAt(wa * a.s + wb * b.s + wc * c.s, sampledWidth);
+                const Tap texRow = TapAt(wa * a.t + wb * b.t + wc * c.t, sampledHeight);
                 const uint32_t texel = Sample(bits, static_cast<size_t>(texWidth) * 4u, column, texRow);
                 color = p.color == kOpaqueWhite ? texel : ModulateTexel(texel, p.color);
             }

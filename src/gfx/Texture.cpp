@@ -80,6 +80,24 @@ KVQRect PlacedRect(int32_t x, int32_t y, int32_t width, int32_t height)
 
 }  // namespace
 
+void FillPaddingWithEdgeTexels(uint8_t* bits, int32_t texWidth, int32_t texHeight, int32_t width, int32_t height)
+{
+    width = std::min(width, texWidth);
+    height = std::min(height, texHeight);
+    if (bits == nullptr || width <= 0 || height <= 0)
+        return;
+    const size_t pitch = static_cast<size_t>(texWidth) * kBytesPerPixel;
+    for (int32_t row = 0; row < height; ++row) {
+        uint8_t* line = bits + static_cast<size_t>(row) * pitch;
+        const uint8_t* edge = line + static_cast<size_t>(width - 1) * kBytesPerPixel;
+        for (int32_t column = width; column < texWidth; ++column)
+            std::memcpy(line + static_cast<size_t>(column) * kBytesPerPixel, edge, kBytesPerPixel);
+    }
+    const uint8_t* lastRow = bits + static_cast<size_t>(height - 1) * pitch;
+    for (int32_t row = height; row < texHeight; ++row)
+        std::memcpy(bits + static_cast<size_t>(row) * pitch, lastRow, pitch);
+}
+
 void SetTextureKind(int32_t kind)
 {
     g_textureKind = kind;
@@ -142,6 +160,17 @@ void CKVQOpenGLESTexture::LogUpload(uint32_t error)
     KVQAPI_OutputDebugStr(line);
 }
 
+const uint8_t* CKVQOpenGLESTexture::UploadPixels()
+{
+    if (width_ >= texWidth_ && height_ >= texHeight_)
+        return pixels_.data();
+    // One buffer for every texture: uploads happen on the main thread, one at a time.
+    static std::vector<uint8_t> padded;
+    padded.assign(pixels_.begin(), pixels_.end());
+    FillPaddingWithEdgeTexels(padded.data(), texWidth_, texHeight_, width_, height_);
+    return padded.data();
+}
+
 void CKVQOpenGLESTexture::Upload()
 {
     if (pixels_.empty() || !g_uploadsEnabled)
@@ -172,11 +201,12 @@ void CKVQOpenGLESTexture::Upload()
     }
     glName_ = static_cast<int32_t>(name);
     glBindTexture(GL_TEXTURE_2D, name);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
+    // Clamped: a sample at one edge must not filter in the opposite edge.
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, texWidth_, texHeight_, 0, GL_RGBA, GL_UNSIGNED_BYTE, pixels_.data());
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, texWidth_, texHeight_, 0, GL_RGBA, GL_UNSIGNED_BYTE, UploadPixels());
     error = glGetError();
     glDisable(GL_TEXTURE_2D);
     glGetError();
@@ -208,7 +238,7 @@ void CKVQOpenGLESTexture::Refresh()
     glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(glName_));
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, texWidth_, texHeight_, 0, GL_RGBA, GL_UNSIGNED_BYTE, pixels_.data());
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, texWidth_, texHeight_, 0, GL_RGBA, GL_UNSIGNED_BYTE, UploadPixels());
     const GLenum error = glGetError();
     if (error != GL_NO_ERROR)
         LogUpload(error);
@@ -321,15 +351,19 @@ int32_t CTextureCache::Insert(const std::string& name, ITextureObject* texture)
 
 int32_t CTextureCache::LoadTexture(const char* name)
 {
+    lastFailure_ = LoadFailure::NotFound;
     if (name == nullptr)
         return -1;
-    if (auto found = names_.find(name); found != names_.end())
+    if (auto found = names_.find(name); found != names_.end()) {
+        lastFailure_ = LoadFailure::Loaded;
         return found->second;
+    }
 
     CFileSystem& fs = GetFileSystem();
     IFile* file = fs.Open(name, true);
     if (file == nullptr)
         return -1;
+    lastFailure_ = LoadFailure::Unreadable;
     const int32_t size = file->GetSize();
     int32_t got = 0;
     if (size > 0) {
@@ -341,15 +375,20 @@ int32_t CTextureCache::LoadTexture(const char* name)
     if (got <= 0)
         return -1;
 
+    lastFailure_ = LoadFailure::NotAnImage;
     platform::DecodedImage image;
     if (!platform::DecodeImage(scratch_.data(), static_cast<size_t>(got), image))
         return -1;
+    lastFailure_ = LoadFailure::NoTexture;
     ITextureObject* texture = CreateTexture(image.pixels.data(), image.width, image.height);
     if (texture == nullptr)
         return -1;
     const int32_t id = Insert(name, texture);
-    if (id == -1)
+    if (id == -1) {
         texture->Destroy();
+        return -1;
+    }
+    lastFailure_ = LoadFailure::Loaded;
     return id;
 }
 

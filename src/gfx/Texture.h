@@ -56,6 +56,13 @@ constexpr int32_t kMaxTextureSide = 16384;
 // The smallest power of two >= size (1 stays 1; sizes <= 0 give 1; sizes beyond 2^30 give 2^30).
 int32_t PowerOfTwoAtLeast(int32_t size);
 
+// Fills the padding of a pixel copy (rows of texWidth, texHeight rows) around its width x height
+// image with copies of the image's edge texels: the right column repeated to the right, the
+// bottom row repeated down, the bottom-right texel in the corner. A filtered sample at an edge
+// then meets the edge's own colour, never the padding's black. Sizes outside the copy are held
+// to it; an image without area leaves the copy as it is.
+void FillPaddingWithEdgeTexels(uint8_t* bits, int32_t texWidth, int32_t texHeight, int32_t width, int32_t height);
+
 // The line logged for GL failures while a texture is made: allocated width, allocated height,
 // the GL error, the GL name.
 constexpr const char* kCreateTextureLog = "CreateTexture:%d, %d, %d, %d";
@@ -63,7 +70,8 @@ constexpr const char* kCreateTextureLog = "CreateTexture:%d, %d, %d, %d";
 class CKVQOpenGLESTexture : public ITextureObject {
 public:
     // Copies width x height RGBA pixels (rows of width) into a zero-filled power-of-two pixel copy
-    // and uploads it when a GL context is current.
+    // and uploads it when a GL context is current. The GL texture's padding holds copies of the
+    // edge texels (the pixel copy keeps its transparent padding, which is what scripts read).
     CKVQOpenGLESTexture(const uint8_t* pixels, int32_t width, int32_t height, int32_t x, int32_t y);
     ~CKVQOpenGLESTexture() override;
 
@@ -91,6 +99,8 @@ public:
 
 private:
     void LogUpload(uint32_t error);
+    // What glTexImage2D uploads: the pixel copy, with its padding filled from the edge texels.
+    const uint8_t* UploadPixels();
 
     int32_t glName_ = -1;
     bool uploadFailed_ = false;  // the last Upload met a GL error: EnsureUploaded does not retry
@@ -151,6 +161,9 @@ public:
     // The id of the named image, decoding it on first use; -1 for a null name, a missing file or
     // data that is not an image (nothing is cached then, so a later call tries again).
     int32_t LoadTexture(const char* name);
+    // Why the last LoadTexture gave -1 (Loaded after one that gave an id).
+    enum class LoadFailure { Loaded, NotFound, Unreadable, NotAnImage, NoTexture };
+    LoadFailure LastLoadFailure() const { return lastFailure_; }
     TextureHandle* GetTexture(int32_t id);
     // The texture object of an id, or null (what the drawing devices use).
     ITextureObject* GetTextureObject(int32_t id);
@@ -179,5 +192,6 @@ private:
     std::map<std::string, int32_t> names_;
     std::map<int32_t, std::unique_ptr<TextureHandle>> handles_;
     int32_t nextId_ = 1;
+    LoadFailure lastFailure_ = LoadFailure::Loaded;
     std::vector<uint8_t> scratch_;  // file bytes, reused between loads
 };

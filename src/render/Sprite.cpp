@@ -5,11 +5,13 @@
 #include <cstring>
 #include <string>
 
+#include "common/Notices.h"
 #include "gfx/DC.h"
 #include "gfx/ImageSet.h"
 #include "gfx/Texture.h"
 #include "io/Archive.h"
 #include "io/EditHook.h"
+#include "io/LookupPlaces.h"
 #include "io/RecordBlock.h"
 #include "ui/Message.h"
 
@@ -39,6 +41,42 @@ void OnImageChanged(void* object, const char*, int32_t)
 {
     if (auto* sprite = static_cast<Sprite*>(object))
         sprite->Unresolve();
+}
+
+// An image the sprite names that does not load: said once per run per name, however often the
+// sprite asks for it again.
+void ReportUnloadedImage(const char* name)
+{
+    switch (CTextureCache::Instance().LastLoadFailure()) {
+    case CTextureCache::LoadFailure::Loaded:
+        break;
+    case CTextureCache::LoadFailure::NotFound:
+        notices::ReportMissing("image", name, LookupPlaces(name));
+        break;
+    case CTextureCache::LoadFailure::Unreadable:
+        notices::NoticeOnce(std::string("image\x1f") + name, std::string("image '") + name + "' is empty or unreadable");
+        break;
+    case CTextureCache::LoadFailure::NotAnImage:
+    case CTextureCache::LoadFailure::NoTexture:
+        notices::NoticeOnce(std::string("image\x1f") + name,
+                            std::string("image '") + name +
+                                "' cannot be decoded (PNG, JPEG, BMP, GIF, PCX and TGA images are read)");
+        break;
+    }
+}
+
+// A region the sprite names that its image set does not hold (the whole image is drawn instead).
+void ReportMissingRegion(const char* region, const char* image, const CImageSet* set)
+{
+    std::string place = std::string("image set '") + image + ".set'";
+    std::string names;
+    if (set != nullptr) {
+        const std::string& bars = set->GetNames();  // "|a|b|"
+        for (size_t i = 1; i < bars.size(); ++i)
+            names += bars[i] == '|' ? (i + 1 < bars.size() ? ", " : "") : std::string(1, bars[i]);
+    }
+    place += names.empty() ? ", which is missing or holds no regions" : ", which holds: " + names;
+    notices::ReportMissing("image-set region", region, place);
 }
 
 KVQRect Moved(const KVQRect& r, int32_t dx, int32_t dy)
@@ -116,8 +154,10 @@ int32_t Sprite::Resolve()
     if (file.IsEmpty())
         return -1;
     const int32_t source = cache.LoadTexture(file.c_str());
-    if (source == -1)
+    if (source == -1) {
+        ReportUnloadedImage(file.c_str());
         return -1;
+    }
     // A sprite with its own copy draws from it, so changes to the copy (painting) stay private.
     const bool ownCopy = !clone.IsEmpty() && !(clone == file);
     const std::string working = ownCopy ? clone.c_str() : file.c_str();
@@ -126,6 +166,10 @@ int32_t Sprite::Resolve()
     nTextureID = cache.LoadTexture(working.c_str());
     if (nTextureID == -1)
         return -1;
+    // A region named by the layout (not the image's own name, which stands for the whole image)
+    // that the set lacks is worth telling; the sprite still draws the whole image.
+    const std::string given = ImageName.c_str();
+    const bool regionNamed = !given.empty() && given != working && given != file.c_str();
     if (ImageName.IsEmpty())
         ImageName = working.c_str();
     CImageSetManager& sets = CImageSetManager::Instance();
@@ -133,7 +177,10 @@ int32_t Sprite::Resolve()
         Rect = entry->rect;
     } else {
         Rect = FullRect(cache.GetTextureObject(nTextureID));
-        if (CImageSet* set = sets.GetSet(working.c_str(), true))
+        CImageSet* set = sets.GetSet(working.c_str(), true);
+        if (regionNamed)
+            ReportMissingRegion(ImageName.c_str(), working.c_str(), set);
+        if (set != nullptr)
             set->SetRect(file.c_str(), Rect);
     }
     return nTextureID;

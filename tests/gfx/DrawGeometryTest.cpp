@@ -88,6 +88,35 @@ TEST(DrawGeometryTest, AxisSegmentsClipToTheBordersAndKeepTheirDirection)
     EXPECT_FALSE(ClipAxisSegment(clip, true, 21, a, b));
 }
 
+TEST(DrawGeometryTest, SegmentsAreCutToTheClipBordersIncluded)
+{
+    const KVQRect clip{10, 50, 10, 30};
+    struct Case {
+        KVQPoint a, b;
+        bool inside;
+        KVQPoint wantA, wantB;
+    } cases[] = {
+        {{20, 20}, {40, 25}, true, {20, 20}, {40, 25}},    // wholly inside: unchanged
+        {{0, 20}, {64, 20}, true, {10, 20}, {50, 20}},     // horizontal, both ends cut
+        {{30, 40}, {30, 0}, true, {30, 30}, {30, 10}},     // vertical upward keeps its direction
+        {{10, 0}, {10, 48}, true, {10, 10}, {10, 30}},     // along the left border: kept
+        {{0, 0}, {60, 40}, true, {15, 10}, {45, 30}},      // diagonal, cut on the nearest pixels
+        {{0, 5}, {64, 5}, false, {}, {}},                  // above the clip
+        {{0, 25}, {5, 35}, false, {}, {}},                 // passes the corner outside
+        {{kMin, kMin}, {kMax, kMax}, true, {10, 10}, {30, 30}},
+    };
+    for (const Case& c : cases) {
+        KVQPoint a = c.a, b = c.b;
+        ASSERT_EQ(ClipSegment(clip, a, b), c.inside) << c.a.x << "," << c.a.y << " " << c.b.x << "," << c.b.y;
+        if (c.inside) {
+            EXPECT_EQ(a, c.wantA) << c.a.x << "," << c.a.y;
+            EXPECT_EQ(b, c.wantB) << c.b.x << "," << c.b.y;
+        }
+    }
+    KVQPoint a{0, 0}, b{5, 5};
+    EXPECT_FALSE(ClipSegment(KVQRect{10, 5, 0, 10}, a, b)) << "an inverted clip holds nothing";
+}
+
 TEST(DrawGeometryTest, OutlineKeepsOnlyVisibleEdgesClockwise)
 {
     KVQSegment edges[4];

@@ -1,6 +1,7 @@
 #include "gfx/Scenes.h"
 
 #include <cmath>
+#include <cstring>
 
 #include "app/CoreCfg.h"
 #include "common/Types.h"
@@ -13,6 +14,8 @@ namespace {
 
 constexpr const char* kPatternName = "scene-pattern";
 constexpr const char* kRampName = "scene-ramp";
+constexpr const char* kRedName = "scene-red";
+constexpr const char* kRedBlueName = "scene-red-blue";
 constexpr int32_t kTextureSide = 16;
 
 constexpr uint32_t Rgba(uint32_t r, uint32_t g, uint32_t b, uint32_t a)
@@ -122,6 +125,33 @@ void Ellipses(CKVQDC& dc, const Textures&)
         dc.SetPixel({54 + i, 26 + i}, kWhite);
 }
 
+void ScaledSprites(CKVQDC& dc, const Textures& t)
+{
+    // Scaled up, down, clipped and turned: the edges keep the image's own colours.
+    dc.StretchBlit(t.red, {0, 10, 0, 10}, {2, 32, 2, 32}, kWhite);
+    dc.StretchBlit(t.redBlue, {0, 10, 0, 6}, {34, 62, 2, 20}, kWhite);
+    dc.StretchBlit(t.redBlue, {0, 10, 0, 6}, {2, 8, 36, 40}, kWhite);
+    dc.PushClip({40, 64, 22, 48}, 0);
+    dc.StretchBlit(t.redBlue, {0, 10, 0, 6}, {34, 62, 24, 44}, kWhite);
+    dc.PopClip();
+    dc.RotateBlit(t.red, {0, 10, 0, 10}, {12, 32, 34, 46}, kWhite, 0.3f);
+}
+
+void ClippedLines(CKVQDC& dc, const Textures&)
+{
+    dc.FillRect({10, 54, 8, 40}, Rgba(90, 90, 90, 255));
+    dc.PushClip({10, 54, 8, 40}, 0);
+    dc.DrawLine({0, 0}, {63, 47}, kYellow);
+    dc.DrawHLine({0, 20}, 64, kWhite);
+    dc.DrawVLine({30, 0}, 48, kBlue);
+    dc.DrawRect({10, 54, 8, 40}, kBlack);  // on the clip's border: kept
+    dc.DrawRect({4, 20, 30, 46}, kRed);    // mostly outside: cut
+    dc.PushClip({36, 64, 0, 30}, 0);       // nested: the intersection
+    dc.DrawLine({30, 36}, {60, 0}, kGreen);
+    dc.PopClip();
+    dc.PopClip();
+}
+
 void AutoScaled(CKVQDC& dc, const Textures& t)
 {
     // Logical area 40 x 29 (64 x 48 window pixels at 1.5 with offset (4, 2)).
@@ -154,7 +184,14 @@ Textures AddTextures()
                      static_cast<uint32_t>(x + y) * 8 + 15));
         }
     }
+    std::vector<uint8_t> red(10 * 10 * 4), redBlue(10 * 6 * 4);
+    for (size_t i = 0; i < red.size(); i += 4)
+        std::memcpy(&red[i], &kRed, 4);
+    for (size_t i = 0; i < redBlue.size(); i += 4)
+        std::memcpy(&redBlue[i], (i / 4) % 10 < 5 ? &kRed : &kBlue, 4);
     Textures t;
+    t.red = CTextureCache::Instance().AddTexture(kRedName, red.data(), 10, 10);
+    t.redBlue = CTextureCache::Instance().AddTexture(kRedBlueName, redBlue.data(), 10, 6);
     t.pattern = CTextureCache::Instance().AddTexture(kPatternName, pattern.data(), kTextureSide, kTextureSide);
     t.ramp = CTextureCache::Instance().AddTexture(kRampName, ramp.data(), kTextureSide, kTextureSide);
     return t;
@@ -164,6 +201,8 @@ void RemoveTextures()
 {
     CTextureCache::Instance().RemoveTexture(kPatternName);
     CTextureCache::Instance().RemoveTexture(kRampName);
+    CTextureCache::Instance().RemoveTexture(kRedName);
+    CTextureCache::Instance().RemoveTexture(kRedBlueName);
 }
 
 const std::vector<Scene>& All()
@@ -174,6 +213,8 @@ const std::vector<Scene>& All()
         {"blend_modulate", BlendAndModulate, false, false},
         {"ellipses", Ellipses, false, true},
         {"autoscale", AutoScaled, true, false},
+        {"scaled_sprites", ScaledSprites, false, false},
+        {"clipped_lines", ClippedLines, false, false},
     };
     return scenes;
 }

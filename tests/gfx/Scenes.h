@@ -1,8 +1,8 @@
 #pragma once
 // Test scenes drawn through the device interface only, so the same pictures can be drawn by
 // every device kind: fills and lines, blits with clip cutting, stretched and rotated blits, the
-// blend table with colour modulation and transforms, ellipses, and a layout under the automatic
-// scale. The software device's frames of these scenes are the golden pictures; the OpenGL
+// blend table with colour modulation and transforms, ellipses, a layout under the automatic
+// scale, scaled images whose size is not a power of two, and lines cut by clips. The software device's frames of these scenes are the golden pictures; the OpenGL
 // device's frames are compared with them.
 
 #include <cstdint>
@@ -20,6 +20,8 @@ constexpr int32_t kHeight = 48;
 struct Textures {
     int32_t pattern = -1;  // 16 x 16 opaque cells of distinct colours with a diagonal marker
     int32_t ramp = -1;     // 16 x 16, colour and alpha rising left to right and top to bottom
+    int32_t red = -1;      // 10 x 10 opaque red: not a power of two, so GL pads it
+    int32_t redBlue = -1;  // 10 x 6, left half red, right half blue
 };
 Textures AddTextures();
 void RemoveTextures();

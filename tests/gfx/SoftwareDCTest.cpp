@@ -260,11 +260,11 @@ TEST_F(SoftwareDCTest, StretchBlitFiltersLikeGLTextures)
     // Between centres the neighbours are mixed (red = 16 x column): 1/3 of the way from 0 to 1.
     EXPECT_EQ(dc_.PixelAt(1 + 2, 1 + 1) & 0xff, 5u);
     EXPECT_GT(dc_.PixelAt(1 + 11, 1 + 1) & 0xff, 3u * 16u);
-    // Past the last texel centre the filter wraps to the first column, as GL_REPEAT does:
-    // column 7 (red 112) mixed with column 0 (red 0).
+    // Past the last texel centre the filter holds the edge texel (GL_CLAMP_TO_EDGE): column 7
+    // is never mixed with column 0 of the opposite edge.
     dc_.StretchBlit(tex, {4, 8, 0, 4}, {20, 32, 0, 12}, kWhite);
     EXPECT_EQ(dc_.PixelAt(21 + 10, 2), Texel(7, 0));
-    EXPECT_LT(dc_.PixelAt(21 + 11, 2) & 0xff, 112u);
+    EXPECT_EQ(dc_.PixelAt(21 + 11, 2), Texel(7, 0));
 }
 
 TEST_F(SoftwareDCTest, StretchBlitCutsSourceInProportionTruncated)
@@ -444,11 +444,15 @@ TEST_F(SoftwareDCTest, LinesFollowGLRasterisation)
     EXPECT_EQ(dc_.PixelAt(22, 2), kWhite);
     EXPECT_EQ(dc_.PixelAt(24, 11), kWhite);
 
-    // Lines are not clipped (GL draws them whole); DrawRect clips each edge.
+    // Lines are cut to the clip, borders included; DrawRect clips each edge.
     dc_.BeginScene();
     dc_.PushClip({0, 20, 0, 20}, 0);
     dc_.DrawLine({30, 30}, {40, 30}, kWhite);
-    EXPECT_EQ(Drawn().count, 10);
+    EXPECT_EQ(Drawn().count, 0);
+    dc_.DrawLine({10, 5}, {40, 5}, kWhite);
+    b = Drawn();
+    EXPECT_EQ(b.count, 10);
+    EXPECT_EQ(b.x1, 20);
     dc_.BeginScene();
     dc_.DrawRect({10, 30, 10, 15}, kWhite);  // right edge outside: three edges, cut at x = 20
     dc_.PopClip();

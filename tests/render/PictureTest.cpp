@@ -3,20 +3,24 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <fstream>
 #include <limits>
 #include <numbers>
 #include <string>
 #include <vector>
 
+#include "common/Notices.h"
 #include "gfx/ImageSet.h"
 #include "gfx/Texture.h"
 #include "io/EditHook.h"
+#include "io/FileSystem.h"
 #include "render/Picture.h"
 #include "render/RenderRegistry.h"
 #include "render/Sprite.h"
 #include "render/SpriteList.h"
 #include "support/Bytes.h"
 #include "support/RecordingDC.h"
+#include "support/TempFiles.h"
 #include "ui/Message.h"
 #include "ui/Window.h"
 
@@ -149,6 +153,48 @@ TEST_F(Pictures, MissingImagesDrawNothingAndWildScalesNeverOverflow)
     EXPECT_EQ(TruncateToInt(-2.9), -2);
     s.Draw(KVQRect{0, 10, 0, 10});  // must not trip the sanitizers
     s.DrawCentered(5, 5, 0.0f, std::numeric_limits<float>::infinity(), 1.0f, KVQRect{});
+}
+
+TEST_F(Pictures, MissingImagesAndRegionsAreReportedOncePerName)
+{
+    TempFolder folder;
+    ASSERT_TRUE(folder.ok());
+    const std::string previousFolder = GetFileSystem().GetApplicationFolder();
+    GetFileSystem().SetApplicationFolder(folder.path() + "/");
+    std::ofstream(folder.path() + "/damaged.png") << "not an image";
+    AddImage("sheet.png", 64, 32);
+    CImageSetManager::Instance().GetSet("sheet.png", false)->SetRect("star", KVQRect{16, 32, 0, 16});
+
+    struct Case {
+        const char* file;
+        const char* region;
+        const char* said;  // the one line expected on standard error; "" for none
+    } cases[] = {
+        {"no-such.png", "", "missing image 'no-such.png' (looked in: "},
+        {"png/no-such.png", "", "missing image 'png/no-such.png' (looked in: png/no-such.png, "},
+        {"damaged.png", "", "image 'damaged.png' cannot be decoded"},
+        {"sheet.png", "nothing", "missing image-set region 'nothing' (looked in: image set 'sheet.png.set', "
+                                 "which holds: star)"},
+        {"sheet.png", "star", ""},
+        {"sheet.png", "", ""},
+    };
+    for (const Case& c : cases) {
+        notices::Reset();
+        testing::internal::CaptureStderr();
+        // Two sprites, each drawn every frame: still one line per name.
+        Sprite first, second;
+        for (Sprite* s : {&first, &second}) {
+            s->file = c.file;
+            s->ImageName = c.region;
+            for (int frame = 0; frame < 3; ++frame)
+                s->Draw(KVQRect{0, 100, 0, 100});
+        }
+        const std::string said = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), *c.said != '\0' ? 1 : 0) << c.file << ": " << said;
+        EXPECT_NE(said.find(c.said), std::string::npos) << said;
+    }
+    notices::Reset();
+    GetFileSystem().SetApplicationFolder(previousFolder);
 }
 
 // ---- how a sprite draws ----
