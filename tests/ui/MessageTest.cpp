@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
+#include <string>
 #include <vector>
 
 #include "common/EngineString.h"
@@ -73,6 +75,99 @@ TEST(MessageParameters, ScriptStringRejectsHostileCounts)
         m.setMode(CKVQMessage::SM_READ);
         EXPECT_EQ(m.ScriptString(), "") << first << "," << second;
         EXPECT_EQ(m.GetError(), CISerial::kReadPastEnd) << first << "," << second;
+    }
+}
+
+// Where each parameter begins, as a receiver that reads parameters by number finds them.
+TEST(MessageParameters, TypedWritesRememberWhereEachParameterBegins)
+{
+    struct Case {
+        const char* what;
+        std::function<void(CKVQMessage&)> write;
+        std::vector<int32_t> starts;  // of parameters 0, 1, ...; the next one is unknown
+    };
+    auto ints = [](CKVQMessage& m, int count) {
+        for (int32_t i = 0; i < count; ++i)
+            m.Int32(i);
+    };
+    const std::vector<Case> cases = {
+        {"a click: x, y", [&](CKVQMessage& m) { ints(m, 2); }, {0, 4}},
+        {"mixed kinds",
+         [](CKVQMessage& m) {
+             uint8_t byte = 1;
+             float number = 2;
+             m.UInt8(byte);
+             m.ScriptUInt32(3);
+             m.ScriptString("ab");
+             m.Float(number);
+             m.ScriptBool(1);
+         },
+         {0, 1, 5, 15, 19}},
+        {"a native string and a pointer",
+         [](CKVQMessage& m) {
+             CKVQString text("hi");
+             int16_t after = 5;
+             m.String(text);
+             m.Ptr("CKVQWindow", nullptr);
+             m.Int16(after);
+         },
+         {0, 11, 47}},
+        {"only the first ten", [&](CKVQMessage& m) { ints(m, 12); }, {0, 4, 8, 12, 16, 20, 24, 28, 32, 36}},
+        {"rewound and written anew",
+         [&](CKVQMessage& m) {
+             ints(m, 3);
+             m.setMode(CKVQMessage::SM_WRITE);
+             ints(m, 1);
+         },
+         {0}},
+        {"emptied",
+         [&](CKVQMessage& m) {
+             ints(m, 3);
+             m.Buffer().Reset();
+         },
+         {0}},
+        {"pushed positions win",
+         [&](CKVQMessage& m) {
+             ints(m, 1);
+             m.PushAddress();
+             ints(m, 1);
+             m.PushAddress();
+             ints(m, 2);
+         },
+         {4, 8}},
+        {"reset forgets both",
+         [&](CKVQMessage& m) {
+             m.PushAddress();
+             ints(m, 2);
+             m.ResetAddress();
+         },
+         {0}},
+        {"a copy reads where its original does",
+         [&](CKVQMessage& m) {
+             CKVQMessage original;
+             ints(original, 3);
+             original.setMode(CKVQMessage::SM_READ);
+             m.Copy(original);
+         },
+         {0, 4, 8}},
+        {"read from a stored block",
+         [&](CKVQMessage& m) {
+             CKVQMessage inner, outer;
+             ints(m, 3);
+             ints(inner, 3);
+             inner.WriteBlock(outer);
+             outer.setMode(CKVQMessage::SM_READ);
+             m.ReadBlock(outer);
+         },
+         {0}},
+    };
+    for (const Case& c : cases) {
+        CKVQMessage m;
+        c.write(m);
+        std::vector<int32_t> starts;
+        for (int32_t i = 0; i < CIArchive::kMaxSavedOffsets && m.ParameterStart(i) >= 0; ++i)
+            starts.push_back(m.ParameterStart(i));
+        EXPECT_EQ(starts, c.starts) << c.what;
     }
 }
 
