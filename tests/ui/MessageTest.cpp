@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "common/EngineString.h"
@@ -81,93 +81,60 @@ TEST(MessageParameters, ScriptStringRejectsHostileCounts)
 // Where each parameter begins, as a receiver that reads parameters by number finds them.
 TEST(MessageParameters, TypedWritesRememberWhereEachParameterBegins)
 {
-    struct Case {
-        const char* what;
-        std::function<void(CKVQMessage&)> write;
-        std::vector<int32_t> starts;  // of parameters 0, 1, ...; the next one is unknown
+    // What is done to the message, one letter a step: i int32, b uint8, h int16, f float, u the
+    // script's uint32, B the script's bool, s the script's string "ab", n a native string "hi",
+    // P a pointer, p PushAddress, r ResetAddress, w write mode (rewinds), e empty the buffer,
+    // c become a copy of a message with three int32, k read a block of three int32.
+    auto run = [](CKVQMessage& m, const std::string& steps) {
+        int32_t i = 0;
+        uint8_t b = 0;
+        int16_t h = 0;
+        float f = 0;
+        CKVQString text("hi");
+        CKVQMessage three, block;
+        for (int k = 0; k < 3; ++k)
+            three.Int32(i);
+        three.WriteBlock(block);
+        block.setMode(CKVQMessage::SM_READ);
+        for (char step : steps) {
+            switch (step) {
+            case 'i': m.Int32(i); break;
+            case 'b': m.UInt8(b); break;
+            case 'h': m.Int16(h); break;
+            case 'f': m.Float(f); break;
+            case 'u': m.ScriptUInt32(1); break;
+            case 'B': m.ScriptBool(1); break;
+            case 's': m.ScriptString("ab"); break;
+            case 'n': m.String(text); break;
+            case 'P': m.Ptr("CKVQWindow", nullptr); break;
+            case 'p': m.PushAddress(); break;
+            case 'r': m.ResetAddress(); break;
+            case 'w': m.setMode(CKVQMessage::SM_WRITE); break;
+            case 'e': m.Buffer().Reset(); break;
+            case 'c': m.Copy(three); break;
+            case 'k': m.ReadBlock(block); break;
+            }
+        }
     };
-    auto ints = [](CKVQMessage& m, int count) {
-        for (int32_t i = 0; i < count; ++i)
-            m.Int32(i);
+    const std::vector<std::pair<std::string, std::vector<int32_t>>> cases = {
+        {"ii", {0, 4}},  // a click: x, y
+        {"busfB", {0, 1, 5, 15, 19}},  // mixed kinds
+        {"nPh", {0, 11, 47}},  // a native string (n, n, bytes, 0), a pointer
+        {"iiiiiiiiiiii", {0, 4, 8, 12, 16, 20, 24, 28, 32, 36}},  // only the first ten
+        {"iiiwi", {0}},  // rewound and written anew
+        {"iiie", {0}},  // emptied
+        {"ipipii", {4, 8}},  // pushed positions win
+        {"piir", {0}},  // reset forgets both
+        {"c", {0, 4, 8}},  // a copy reads where its original does
+        {"iik", {0}},  // a stored block says nothing of its parameters
     };
-    const std::vector<Case> cases = {
-        {"a click: x, y", [&](CKVQMessage& m) { ints(m, 2); }, {0, 4}},
-        {"mixed kinds",
-         [](CKVQMessage& m) {
-             uint8_t byte = 1;
-             float number = 2;
-             m.UInt8(byte);
-             m.ScriptUInt32(3);
-             m.ScriptString("ab");
-             m.Float(number);
-             m.ScriptBool(1);
-         },
-         {0, 1, 5, 15, 19}},
-        {"a native string and a pointer",
-         [](CKVQMessage& m) {
-             CKVQString text("hi");
-             int16_t after = 5;
-             m.String(text);
-             m.Ptr("CKVQWindow", nullptr);
-             m.Int16(after);
-         },
-         {0, 11, 47}},
-        {"only the first ten", [&](CKVQMessage& m) { ints(m, 12); }, {0, 4, 8, 12, 16, 20, 24, 28, 32, 36}},
-        {"rewound and written anew",
-         [&](CKVQMessage& m) {
-             ints(m, 3);
-             m.setMode(CKVQMessage::SM_WRITE);
-             ints(m, 1);
-         },
-         {0}},
-        {"emptied",
-         [&](CKVQMessage& m) {
-             ints(m, 3);
-             m.Buffer().Reset();
-         },
-         {0}},
-        {"pushed positions win",
-         [&](CKVQMessage& m) {
-             ints(m, 1);
-             m.PushAddress();
-             ints(m, 1);
-             m.PushAddress();
-             ints(m, 2);
-         },
-         {4, 8}},
-        {"reset forgets both",
-         [&](CKVQMessage& m) {
-             m.PushAddress();
-             ints(m, 2);
-             m.ResetAddress();
-         },
-         {0}},
-        {"a copy reads where its original does",
-         [&](CKVQMessage& m) {
-             CKVQMessage original;
-             ints(original, 3);
-             original.setMode(CKVQMessage::SM_READ);
-             m.Copy(original);
-         },
-         {0, 4, 8}},
-        {"read from a stored block",
-         [&](CKVQMessage& m) {
-             CKVQMessage inner, outer;
-             ints(m, 3);
-             ints(inner, 3);
-             inner.WriteBlock(outer);
-             outer.setMode(CKVQMessage::SM_READ);
-             m.ReadBlock(outer);
-         },
-         {0}},
-    };
-    for (const Case& c : cases) {
+    for (const auto& [steps, expected] : cases) {
         CKVQMessage m;
-        c.write(m);
+        run(m, steps);
         std::vector<int32_t> starts;
         for (int32_t i = 0; i < CIArchive::kMaxSavedOffsets && m.ParameterStart(i) >= 0; ++i)
             starts.push_back(m.ParameterStart(i));
-        EXPECT_EQ(starts, c.starts) << c.what;
+        EXPECT_EQ(starts, expected) << steps;
     }
 }
 
