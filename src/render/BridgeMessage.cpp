@@ -62,6 +62,13 @@ void OnInitializeSet(void* object, const char*, int32_t)
         bridge->RegisterLinks();
 }
 
+// A Self link that sends its own message back would re-enter its window until the dispatch depth
+// runs out: such a link does nothing.
+bool IsSelfLoop(const Link& link)
+{
+    return link.nLinkType == CRenderObject_BridgeMessage::kSelf && link.transmsg == link.msg;
+}
+
 bool NameIs(const CKVQWindow* window, const CKVQString& name)
 {
     return std::strcmp(window->GetName(), name.c_str()) == 0;
@@ -192,6 +199,8 @@ bool CRenderObject_BridgeMessage::ExecuteCommand(const char* groupPath, const ch
 void CRenderObject_BridgeMessage::Start(CKVQWindow* window)
 {
     for (const std::unique_ptr<Link>& link : links) {
+        if (IsSelfLoop(*link))
+            continue;
         RegisterHandler(link->msg.c_str(), &LinkHandler);
         if ((link->flags & kListenGlobal) != 0 && window)
             CKVQWindowMgr::Instance().BookMessage(link->msg.c_str(), window);
@@ -202,7 +211,7 @@ void CRenderObject_BridgeMessage::Start(CKVQWindow* window)
 void CRenderObject_BridgeMessage::RegisterLinks()
 {
     for (const std::unique_ptr<Link>& link : links) {
-        if (link->nLinkType == kSelf && link->transmsg == link->msg)
+        if (IsSelfLoop(*link))
             continue;
         RegisterHandler(link->msg.c_str(), &LinkHandler);
     }
@@ -217,7 +226,7 @@ void CRenderObject_BridgeMessage::Bridge(const char* name, CKVQWindow* window, C
     // fields are copied before its message goes out.
     for (size_t i = 0; i < links.size() && !window->IsDeleted(); ++i) {
         Link& link = *links[i];
-        if (std::strcmp(link.msg.c_str(), name) != 0)
+        if (std::strcmp(link.msg.c_str(), name) != 0 || IsSelfLoop(link))
             continue;
         const CKVQString transmsg = link.transmsg;
         if (link.nLinkType == kGlobal) {

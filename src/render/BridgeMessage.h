@@ -54,10 +54,11 @@ public:
     // The same commands addressed by group path: the link number comes from its "LinkN" group.
     bool ExecuteCommand(const char* groupPath, const char* command) override;
 
-    // Handlers for every link's message and bookings for window (the load start-up).
+    // Handlers for every link's message and bookings for window (the load start-up). Links that
+    // would send their own message back to their own window are passed over here, in the
+    // editor's registration and when bridging.
     void Start(CKVQWindow* window);
-    // The editor's registration: handlers only, passing over links that would send their own
-    // message back to their own window.
+    // The editor's registration: handlers only.
     void RegisterLinks();
     // Sends the transmsg of every link for name.
     void Bridge(const char* name, CKVQWindow* window, CKVQMessage* message, CKVQWindow* sender);

@@ -149,18 +149,12 @@ uint32_t ParseWrapped(const std::string& text)
     return static_cast<uint32_t>(std::strtoll(text.c_str(), nullptr, 10));
 }
 
-// Positions the message at the start of parameter index. The first parameter starts the
-// message; the others only where the sender remembered their positions.
+// Positions the message at the start of parameter index (where its sender wrote it).
 bool SeekParameter(CKVQMessage* message, int32_t index)
 {
     if (!message || index < 0 || index >= CRenderObject_MiniLogic::kParamCount)
         return false;
-    message->setMode(CIArchive::SM_READ);
-    if (index < message->GetSavedAddressCount()) {
-        message->SeekAddress(index);
-        return true;
-    }
-    return index == 0;
+    return message->SeekParameter(index);
 }
 
 CKVQWindow* ResolveTarget(Variable& v, CKVQWindow* window)

@@ -25,6 +25,7 @@ CKVQMessage::CKVQMessage(const char* text) : buffer_(kEventCapacity)
 {
     SetSerial(&buffer_, SM_WRITE);
     int32_t n = text ? static_cast<int32_t>(std::strlen(text)) : 0;
+    NoteWrite();
     CountedBytes(const_cast<char*>(text ? text : ""), n, n);
 }
 
@@ -38,6 +39,46 @@ void CKVQMessage::Copy(const CKVQMessage& other)
     setMode(SM_WRITE);
     Bytes(const_cast<uint8_t*>(other.GetBuffer()), other.GetSize());
     setMode(other.getMode());
+    // The copy reads its parameters where the original does.
+    writeStartCount_ = 0;
+    for (int32_t i = 0; i < kMaxSavedOffsets; ++i) {
+        const int32_t start = other.ParameterStart(i);
+        if (start < 0)
+            break;
+        writeStarts_[writeStartCount_++] = start;
+    }
+}
+
+void CKVQMessage::ResetAddress()
+{
+    CIArchive::ResetAddress();
+    writeStartCount_ = 0;
+}
+
+int32_t CKVQMessage::ParameterStart(int32_t index) const
+{
+    if (index < 0 || index >= kMaxSavedOffsets)
+        return -1;
+    const int32_t pushed = GetSavedAddressCount();
+    int32_t start = -1;
+    if (pushed > 0)
+        start = index < pushed ? GetSavedAddress(index) : -1;
+    else
+        start = index < writeStartCount_ ? writeStarts_[index] : -1;
+    if (index == 0 && start < 0)
+        return 0;
+    // A start past the bytes belongs to an older content of a message that was emptied since.
+    return start <= buffer_.GetSize() ? start : -1;
+}
+
+bool CKVQMessage::SeekParameter(int32_t index)
+{
+    setMode(SM_READ);
+    const int32_t start = ParameterStart(index);
+    if (start < 0)
+        return false;
+    buffer_.Seek(start);
+    return true;
 }
 
 int32_t CKVQMessage::ScriptBool(int32_t value)
@@ -105,6 +146,7 @@ void CKVQMessage::WriteBlock(CIArchive& ar) const
 
 bool CKVQMessage::ReadBlock(CIArchive& ar, bool inPlace)
 {
+    writeStartCount_ = 0;  // where the parameters of a stored block begin is not known
     buffer_.Reset();
     setMode(SM_READ);
     int32_t n = 0;

@@ -38,6 +38,41 @@ public:
     const uint8_t* GetBuffer() const { return buffer_.GetBuffer(); }
     CIMemFile& Buffer() { return buffer_; }
 
+    // Typed transfers. In write mode each notes where it begins (the first ten after the message
+    // was rewound), so that a receiver can read a parameter by its number without the sender
+    // marking it. In read mode they are the archive's transfers.
+    int32_t Int8(int8_t& v, const char* name = nullptr) { NoteWrite(); return CIArchive::Int8(v, name); }
+    int32_t UInt8(uint8_t& v, const char* name = nullptr) { NoteWrite(); return CIArchive::UInt8(v, name); }
+    int32_t Char(char& v, const char* name = nullptr) { NoteWrite(); return CIArchive::Char(v, name); }
+    int32_t Int16(int16_t& v, const char* name = nullptr) { NoteWrite(); return CIArchive::Int16(v, name); }
+    int32_t UInt16(uint16_t& v, const char* name = nullptr) { NoteWrite(); return CIArchive::UInt16(v, name); }
+    int32_t Int32(int32_t& v, const char* name = nullptr) { NoteWrite(); return CIArchive::Int32(v, name); }
+    int32_t UInt32(uint32_t& v, const char* name = nullptr) { NoteWrite(); return CIArchive::UInt32(v, name); }
+    int32_t Long(int32_t& v, const char* name = nullptr) { NoteWrite(); return CIArchive::Long(v, name); }
+    int32_t Float(float& v, const char* name = nullptr) { NoteWrite(); return CIArchive::Float(v, name); }
+    int32_t Bool(bool& v, const char* name = nullptr) { NoteWrite(); return CIArchive::Bool(v, name); }
+    int32_t UiBoolean(int32_t& v, const char* name = nullptr) { NoteWrite(); return CIArchive::UiBoolean(v, name); }
+    void String(CKVQString& s, int32_t maxLength = -1, const char* name = nullptr)
+    {
+        NoteWrite();
+        CIArchive::String(s, maxLength, name);
+    }
+    void String(CKVQString& s, const char* name) { String(s, -1, name); }
+    void* Ptr(const char* typeName, void* pointer, const char* name = nullptr)
+    {
+        NoteWrite();
+        return CIArchive::Ptr(typeName, pointer, name);
+    }
+
+    // Forgets the positions pushed with PushAddress and those noted by typed writes.
+    void ResetAddress();
+    // Where parameter index (0 .. 9) begins: at the positions pushed with PushAddress when there
+    // are any, otherwise where the typed writes began; the first parameter always begins at 0.
+    // -1 when the message does not know.
+    int32_t ParameterStart(int32_t index) const;
+    // Read mode, positioned at the start of parameter index; false (and at 0) when unknown.
+    bool SeekParameter(int32_t index);
+
     // Accessors with the script's rules: in write mode each writes and returns the value given, in
     // read mode each returns the value read (the argument is ignored).
     // bool writes 1 only for the value 1; bool and uiboolean read back 1 only for a stored 1.
@@ -59,9 +94,23 @@ public:
     bool ReadBlock(CIArchive& ar, bool inPlace = false);
 
 private:
+    void NoteWrite()
+    {
+        if (!IsStoring())
+            return;
+        // A write at or before a noted start means the message was rewound and is written anew.
+        const int32_t at = buffer_.Tell();
+        while (writeStartCount_ > 0 && writeStarts_[writeStartCount_ - 1] >= at)
+            --writeStartCount_;
+        if (writeStartCount_ < kMaxSavedOffsets)
+            writeStarts_[writeStartCount_++] = at;
+    }
+
     int32_t data_ = 0;
     uint32_t systemData_ = 0;
     uint8_t reserved_[16] = {};
     CIMemFile buffer_;
     int32_t scriptRef_ = -1;
+    int32_t writeStarts_[kMaxSavedOffsets] = {};
+    int32_t writeStartCount_ = 0;
 };

@@ -171,22 +171,25 @@ uint32_t CKVQTimerSystem::SetTimer(CKVQWindow* window, const char* name, int32_t
         return 0;
     if (name == nullptr)
         name = "";
-    // Only running timers restart; timers still pending are not looked at.
+    // A timer of this window and name restarts, running or still waiting for its first update:
+    // a second one would be out of reach of everyone who holds the first id.
     const uint32_t owner = window->GetWindowHandle();
-    for (uint32_t id : active_) {
-        Timer* timer = Find(id);
-        if (timer == nullptr || timer->window != owner)
-            continue;
-        Record* record = handles_.Lookup(id);
-        if (std::strcmp(record->name, name) != 0)
-            continue;
-        timer->remaining = count;
-        ClockOf(id).interval = interval;
-        ClockOf(id).accumulator = Saturate(static_cast<int64_t>(interval) - delay);
-        if (message != nullptr)
-            record->message.Copy(*message);
-        record->message.setSystemData(id);
-        return id;
+    for (const std::vector<uint32_t>* list : {&active_, &pending_}) {
+        for (uint32_t id : *list) {
+            Timer* timer = Find(id);
+            if (timer == nullptr || timer->window != owner)
+                continue;
+            Record* record = handles_.Lookup(id);
+            if (std::strcmp(record->name, name) != 0)
+                continue;
+            timer->remaining = count;
+            ClockOf(id).interval = interval;
+            ClockOf(id).accumulator = Saturate(static_cast<int64_t>(interval) - delay);
+            if (message != nullptr)
+                record->message.Copy(*message);
+            record->message.setSystemData(id);
+            return id;
+        }
     }
     const uint32_t id = Create(window, name, interval, count, delay, message);
     if (id != 0)

@@ -627,10 +627,16 @@ int32_t CKVQWindowMgr::OnSysChar(uint32_t byte)
         pendingChars_.clear();  // characters are dropped while nothing converts them
         return 0;
     }
+    // Typing that no visible window captures goes nowhere: kept, it would reach whichever window
+    // is clicked next, and only in part (one character is delivered per byte typed).
+    CKVQWindow* capture = CKVQWindow::FromHandle(WindowModule::Get().capture);
+    if (capture == nullptr || !capture->IsVisible()) {
+        pendingChars_.clear();
+        return 0;
+    }
     size_t incompleteTail = 0;
     const std::vector<uint16_t> units = ConvertPending(incompleteTail);
-    CKVQWindow* capture = CKVQWindow::FromHandle(WindowModule::Get().capture);
-    if (capture != nullptr && capture->IsVisible() && !units.empty()) {
+    if (!units.empty()) {
         // An unfinished character (a lead byte waiting for its trail) stays for the next byte.
         pendingChars_.erase(0, pendingChars_.size() - incompleteTail);
         uint32_t unit = units.front();
@@ -639,7 +645,6 @@ int32_t CKVQWindowMgr::OnSysChar(uint32_t byte)
         capture->ProcMessage(kChar, &message, capture);
         return 1;
     }
-    // Characters typed while no visible window captures input wait, but only so many.
     if (pendingChars_.size() > kMaxPendingCharBytes)
         pendingChars_.erase(0, pendingChars_.size() - incompleteTail);
     return 0;

@@ -62,7 +62,7 @@ public:
     static constexpr uint32_t kNoLongClick = 0xFFFFFFFFu;
     static constexpr int32_t kClickAfterDragMs = 200;   // a drag released sooner ...
     static constexpr int32_t kClickAfterDragDist2 = 25;  // ... and nearer (squared) is still a click
-    // Character bytes kept while no visible capture window takes them.
+    // Most bytes kept for a character that is still being typed.
     static constexpr size_t kMaxPendingCharBytes = 64;
 
 private:

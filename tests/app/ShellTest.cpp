@@ -66,15 +66,22 @@ public:
     static constexpr const char* kClassName = "TestShellListener";
     Listener()
     {
-        for (const char* name : {"OnKVQPause", "OnKVQResume", "OnSysKeyDown", "OnSysLClickDown"})
+        for (const char* name : {"OnKVQPause", "OnKVQResume", "OnSysKeyDown", "OnSysLClickDown", "OnChar"})
             RegisterHandler(name, &Listener::Handle);
     }
 
 private:
-    static void Handle(IRender*, const char* name, CKVQWindow*, CKVQMessage*, CKVQWindow*)
+    static void Handle(IRender*, const char* name, CKVQWindow*, CKVQMessage* message, CKVQWindow*)
     {
-        if (messageLog != nullptr)
-            messageLog->push_back(std::string("msg ") + name + "@" + std::to_string(GetFrameCounter()));
+        if (messageLog == nullptr)
+            return;
+        std::string line = std::string("msg ") + name;
+        if (std::string(name) == "OnChar" && message != nullptr) {
+            uint32_t unit = 0;
+            message->UInt32(unit);
+            line += "(" + std::to_string(unit) + ")";
+        }
+        messageLog->push_back(line + "@" + std::to_string(GetFrameCounter()));
     }
 };
 
@@ -274,9 +281,9 @@ TEST_F(WindowProcedure, TypedTextArrivesAsCodePageBytes)
     GetCoreCfg().strCharset = "GB2312";
     platform::Event text = MakeEvent(platform::EventKind::Text);
     text.text = "\xE4\xBD\xA0";  // U+4F60, two bytes in GB2312
+    root->SetCapture();
     shell.WindowProc(text);
-    // No window has captured input, so the manager keeps the bytes it was fed.
-    EXPECT_EQ(manager.PendingCharBytes(), "\xC4\xE3");
+    EXPECT_EQ(device->Lines("msg OnChar"), (Lines{"msg OnChar(" + std::to_string(0x4F60) + ")@0"}));
     EXPECT_EQ(device->Count("RequestRedraw"), 1);
 }
 
@@ -316,10 +323,11 @@ TEST_F(FrameLoopRun, ReplayedControlKeysAlsoTypeTheirCharacters)
 {
     GetCoreCfg().strCharset = "GB2312";
     manager.BookMessage("OnSysKeyDown", root);
+    root->SetCapture();
     ASSERT_TRUE(Run("1 keydown 0x08\n1 keydown 0x41\n2 keydown 0x09\n2 keydown 0x0D\n3 keydown 0x1B\n", 3));
     EXPECT_EQ(device->Count("msg OnSysKeyDown"), 5);
-    // No window has captured input, so the manager keeps the characters it was fed, in order.
-    EXPECT_EQ(manager.PendingCharBytes(), "\b\t\r\x1b");
+    EXPECT_EQ(device->Lines("msg OnChar"), (Lines{"msg OnChar(8)@0", "msg OnChar(9)@1", "msg OnChar(13)@1",
+                                                  "msg OnChar(27)@2"}));
     EXPECT_TRUE(replay.Finished());
 }
 

@@ -5,16 +5,15 @@ local timers = CKVQTimerSystem:Instance()
 assert(timers ~= nil and rawequal(CKVQTimerSystem.Instance(), timers), "one instance, dot or colon")
 local w = CKVQWindow:new()
 
--- Starting, querying and killing; two starts within one tick are two timers.
+-- Starting, querying and killing; a second start within the same tick restarts the first timer.
 do
     local id = timers:SetTimer(w, "OnTick", 100, 3, 0)
     assert(type(id) == "number" and id ~= 0)
     assert(timers:GetTimerLeftCount(id) == 3 and timers:GetTriggeredCount(id) == 0)
     assert(timers:IsTimerEnd(id) == false)
-    local again = timers:SetTimer(w, "OnTick", 100, 3, 0)
-    assert(again ~= id, "pending timers are not restarted")
+    local again = timers:SetTimer(w, "OnTick", 100, 7, 0)
+    assert(again == id and timers:GetTimerLeftCount(id) == 7, "a pending timer restarts")
     timers:KillTimer(id)
-    timers:KillTimer(again)
     assert(timers:IsTimerEnd(id) and timers:GetTimerLeftCount(again) == 0)
 end
 

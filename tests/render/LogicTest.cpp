@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -9,6 +10,7 @@ extern "C" {
 #include <lua.h>
 }
 
+#include "app/CoreCfg.h"
 #include "io/Archive.h"
 #include "io/EditHook.h"
 #include "io/MemFile.h"
@@ -24,6 +26,7 @@ extern "C" {
 #include "ui/Message.h"
 #include "ui/TimerSystem.h"
 #include "ui/Window.h"
+#include "ui/WindowMgr.h"
 
 namespace {
 
@@ -461,6 +464,55 @@ TEST_F(Logic, MiniLogicReadsParametersAtRememberedPositions)
     EXPECT_STREQ(w->GetClassName(), "") << "a parameter the sender did not mark reads as empty";
 }
 
+// Neither the engine nor a script marks where parameters begin: a logic still reads any of them.
+TEST_F(Logic, MiniLogicReadsEveryParameterOfEngineAndScriptEvents)
+{
+    GetCoreCfg().IsAutoScale = false;
+    CKVQWindowMgr& mgr = CKVQWindowMgr::Instance();
+    mgr.Reset();
+    CKVQWindow* root = CKVQWindow::New();
+    root->SetName("root");
+    root->NormalAligned(KVQRect{0, 1000, 0, 1000});
+    mgr.SetRoot(root);
+    CKVQWindow* button = Make("button", root);
+    button->NormalAligned(KVQRect{100, 300, 100, 300});
+    Run("function Send(name) local m = CKVQMessage.new_local() m:int(1) m:float(2.5) m:string('third') "
+        "  CKVQWindowMgr:Instance():GetRoot():GetChild('button'):ProcMessage(name, m, nil) end");
+
+    using Mini = CRenderObject_MiniLogic;
+    struct Case {
+        const char* event;
+        int32_t valueType;
+        int32_t index;
+        std::function<void()> send;
+        const char* expected;
+    };
+    const std::vector<Case> cases = {
+        {"OnLClickDown", Mini::kParamInt, 1, [&] { mgr.OnSysLClickDown(150, 250); }, "250"},
+        {"OnMouseMove", Mini::kParamInt, 1, [&] { mgr.OnSysMouseMove(160, 270); }, "270"},
+        {"OnMouseWheel", Mini::kParamInt, 2, [&] { mgr.OnSysMouseWheel(10, 20, 120 << 16); }, "7864320"},
+        {"OnMove", Mini::kParamInt, 1, [&] { button->SetPos(KVQPoint{40, 60}); }, "60"},
+        {"OnScriptFloat", Mini::kParamFloat, 1, [&] { Run("Send('OnScriptFloat')"); }, "2.500000"},
+        {"OnScriptString", Mini::kParamString, 2, [&] { Run("Send('OnScriptString')"); }, "third"},
+        {"OnScriptMissing", Mini::kParamInt, 3, [&] { Run("Send('OnScriptMissing')"); }, "0"},
+    };
+    auto* mini = Attach<CRenderObject_MiniLogic>(button);
+    for (const Case& c : cases) {
+        auto& v = AddVariable(*mini, c.event);
+        v.nObjectID = Mini::kParent;
+        v.AttributeName = "CKVQWindow:Attribute:name";
+        v.nValueType = c.valueType;
+        v.nParamIndex = c.index;
+    }
+    button->ProcMessage("OnLoad", nullptr, nullptr);
+    for (const Case& c : cases) {
+        root->SetName("unchanged");
+        c.send();
+        EXPECT_STREQ(root->GetName(), c.expected) << c.event;
+    }
+    mgr.Reset();
+}
+
 TEST_F(Logic, MiniLogicCachedTargetThatWasDeletedIsSkipped)
 {
     CKVQWindow* w = Make("w");
@@ -590,21 +642,35 @@ TEST_F(Logic, BridgeParentLinkWalksUpToTheNamedAncestor)
     EXPECT_EQ(Global("got"), "root:OnBridged:leaf;");
 }
 
-TEST_F(Logic, BridgeEditorRegistrationSkipsSelfLoopsAndReachesLaterLinks)
+// A Self link that sends its own message would re-enter its window until the depth limit.
+TEST_F(Logic, BridgeSelfLoopsAreSkippedByBothRegistrationsAndLaterLinksStillWork)
 {
-    CRenderObject_BridgeMessage bridge;
-    bridge.ExecuteCommand("AddMsg");
-    bridge.links[0]->nLinkType = CRenderObject_BridgeMessage::kSelf;
-    bridge.links[0]->msg = "OnPing";
-    bridge.links[0]->transmsg = "OnPing";
-    bridge.ExecuteCommand("AddMsg");
-    bridge.links[1]->msg = "OnPong";
-    bridge.links[1]->transmsg = "OnOther";
-    const int32_t index = bridge.GetAttributeNameRef("BridgeMessage:IsInitialize");
-    ASSERT_GE(index, 0);
-    EXPECT_TRUE(bridge.SetAttribute(index, "true"));
-    EXPECT_FALSE(bridge.HasHandler("OnPing"));
-    EXPECT_TRUE(bridge.HasHandler("OnPong"));
+    Run("function Ping() pings = pings + 1 end function Pong() pongs = pongs + 1 end");
+    for (const bool editor : {true, false}) {
+        Run("pings = 0 pongs = 0");
+        CKVQWindow* w = Make("w");
+        auto* listener = Attach<CRenderObject_LuaLogic>(w);
+        AddEntry(*listener, "OnPing", "Ping");
+        AddEntry(*listener, "OnPong", "Pong");
+        listener->Start(w);
+        auto* bridge = Attach<CRenderObject_BridgeMessage>(w);
+        const char* links[][2] = {{"OnLoop", "OnLoop"}, {"OnPing", "OnPing"}, {"OnPing", "OnPong"}};
+        for (const auto& link : links) {
+            bridge->ExecuteCommand("AddMsg");
+            bridge->links.back()->nLinkType = CRenderObject_BridgeMessage::kSelf;
+            bridge->links.back()->msg = link[0];
+            bridge->links.back()->transmsg = link[1];
+        }
+        if (editor)
+            EXPECT_TRUE(bridge->SetAttribute(bridge->GetAttributeNameRef("BridgeMessage:IsInitialize"), "true"));
+        else
+            w->ProcMessage("OnLoad", nullptr, nullptr);
+        EXPECT_FALSE(bridge->HasHandler("OnLoop")) << "editor " << editor;
+        EXPECT_TRUE(bridge->HasHandler("OnPing")) << "editor " << editor;
+        w->ProcMessage("OnPing", nullptr, nullptr);
+        EXPECT_EQ(Global("pings"), "1") << "editor " << editor;
+        EXPECT_EQ(Global("pongs"), "1") << "editor " << editor;
+    }
 }
 
 TEST_F(Logic, BridgeRecordReplacesItsLinksAndCopiesThem)
@@ -654,13 +720,18 @@ TEST_F(Logic, TimerLogicStartsOnTriggerAndStopsOnCancel)
     timer->Count = 3;
     w->OnLoad();
     EXPECT_EQ(timer->timerId, 0u);
+    CKVQTimerSystem& timers = CKVQTimerSystem::Instance();
+    const uint32_t before = timers.GetTimerCount();
     w->ProcMessage("OnLClickUp", nullptr, nullptr);
     const uint32_t id = timer->timerId;
     ASSERT_NE(id, 0u);
-    EXPECT_EQ(CKVQTimerSystem::Instance().GetTimerLeftCount(id), 3u);
+    EXPECT_EQ(timers.GetTimerLeftCount(id), 3u);
+    w->ProcMessage("OnLClickUp", nullptr, nullptr);  // again before the timers ran: one timer
+    EXPECT_EQ(timer->timerId, id);
     w->ProcMessage("OnRClickUp", nullptr, nullptr);
     EXPECT_EQ(timer->timerId, 0u);
-    EXPECT_EQ(CKVQTimerSystem::Instance().GetTimerLeftCount(id), 0u);
+    EXPECT_EQ(timers.GetTimerLeftCount(id), 0u);
+    EXPECT_EQ(timers.GetTimerCount(), before) << "the cancel reached every timer the triggers made";
 }
 
 TEST_F(Logic, TimerLogicRecordAndEditorTiming)

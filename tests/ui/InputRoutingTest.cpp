@@ -7,6 +7,7 @@
 #include <cstring>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/CoreCfg.h"
@@ -470,16 +471,40 @@ TEST_F(CharRouting, DoubleByteCharacterArrivesAfterItsSecondByte)
     EXPECT_TRUE(mgr.PendingCharBytes().empty());
 }
 
-TEST_F(CharRouting, DeliveringAWaitingCharacterKeepsAnUnfinishedLeadByte)
+// Typing that no visible window captures is dropped: kept, it would reach the window clicked
+// next, and only in part.
+TEST_F(CharRouting, TypingWithoutAVisibleCaptureWindowIsDropped)
 {
-    EXPECT_EQ(mgr.OnSysChar('a'), 0);  // nothing captures input yet
-    Make("c", root, KVQRect{0, 100, 0, 100})->SetCapture();
-    received.clear();
-    EXPECT_EQ(mgr.OnSysChar(0xD6), 1);  // delivers the waiting 'a'
-    EXPECT_EQ(mgr.PendingCharBytes(), "\xD6");
-    EXPECT_EQ(mgr.OnSysChar(0xD0), 1);
-    EXPECT_EQ(received, (Lines{"c:OnChar(97)<-c", "c:OnChar(" + std::to_string(0x4E2D) + ")<-c"}));
-    EXPECT_TRUE(mgr.PendingCharBytes().empty());
+    const std::vector<std::pair<const char*, std::function<void()>>> cases = {
+        {"no capture window", [] {}},
+        {"hidden capture window",
+         [&] {
+             CKVQWindow* h = Make("h", root, KVQRect{500, 600, 500, 600});
+             h->SetCapture();
+             h->Hide();
+         }},
+        {"deleted capture window",
+         [&] {
+             CKVQWindow* d = Make("d", root, KVQRect{500, 600, 500, 600});
+             d->SetCapture();
+             d->Delete();
+         }},
+    };
+    for (const auto& [what, before] : cases) {
+        mgr.Reset();
+        root = Make("root", nullptr, KVQRect{0, 1000, 0, 1000});
+        mgr.SetRoot(root);
+        Make("c", root, KVQRect{0, 100, 0, 100});
+        before();
+        for (uint32_t byte : {0xD6u, 0xD0u, static_cast<uint32_t>('a')})  // GB2312 for U+4E2D, then a
+            EXPECT_EQ(mgr.OnSysChar(byte), 0) << what;
+        EXPECT_TRUE(mgr.PendingCharBytes().empty()) << what;
+        mgr.OnSysLClickDown(10, 10);
+        mgr.OnSysLClickUp(10, 10);
+        received.clear();
+        EXPECT_EQ(mgr.OnSysChar('b'), 1) << what;
+        EXPECT_EQ(received, (Lines{"c:OnChar(98)<-c"})) << what;
+    }
 }
 
 TEST_F(CharRouting, InvalidBytesAreDroppedAndLaterCharactersArrive)
@@ -493,20 +518,18 @@ TEST_F(CharRouting, InvalidBytesAreDroppedAndLaterCharactersArrive)
     EXPECT_EQ(received, (Lines{"c:OnChar(65)<-c", "c:OnChar(32)<-c"}));
 }
 
-TEST_F(CharRouting, BytesWaitForAVisibleCaptureWindowWithinABound)
+TEST_F(CharRouting, AHalfTypedCharacterIsDroppedWhenItsCaptureWindowHides)
 {
-    EXPECT_EQ(mgr.OnSysChar('x'), 0);
-    EXPECT_EQ(mgr.PendingCharBytes(), "x");
-    for (int i = 0; i < 200; ++i)
-        mgr.OnSysChar('y');
-    EXPECT_LE(mgr.PendingCharBytes().size(), CKVQWindowMgr::kMaxPendingCharBytes + 1);
-    mgr.OnSysChar(0xD6);  // a waiting lead byte survives the trimming
-    for (int i = 0; i < 100; ++i)
-        mgr.OnSysChar('z');
-    Make("c", root, KVQRect{0, 100, 0, 100})->SetCapture();
+    CKVQWindow* c = Make("c", root, KVQRect{0, 100, 0, 100});
+    c->SetCapture();
     received.clear();
-    EXPECT_EQ(mgr.OnSysChar('q'), 1);
-    ASSERT_EQ(received.size(), 1u);
+    EXPECT_EQ(mgr.OnSysChar(0xD6), 0);
+    EXPECT_EQ(mgr.PendingCharBytes(), "\xD6");
+    c->Hide();
+    EXPECT_EQ(mgr.OnSysChar(0xD0), 0);
+    c->Show();
+    EXPECT_EQ(mgr.OnSysChar('q'), 1);  // not joined to the lead byte typed before
+    EXPECT_EQ(received, (Lines{"c:OnChar(113)<-c"}));
     EXPECT_TRUE(mgr.PendingCharBytes().empty());
 }
 

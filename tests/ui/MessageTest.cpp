@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "common/EngineString.h"
@@ -73,6 +75,66 @@ TEST(MessageParameters, ScriptStringRejectsHostileCounts)
         m.setMode(CKVQMessage::SM_READ);
         EXPECT_EQ(m.ScriptString(), "") << first << "," << second;
         EXPECT_EQ(m.GetError(), CISerial::kReadPastEnd) << first << "," << second;
+    }
+}
+
+// Where each parameter begins, as a receiver that reads parameters by number finds them.
+TEST(MessageParameters, TypedWritesRememberWhereEachParameterBegins)
+{
+    // What is done to the message, one letter a step: i int32, b uint8, h int16, f float, u the
+    // script's uint32, B the script's bool, s the script's string "ab", n a native string "hi",
+    // P a pointer, p PushAddress, r ResetAddress, w write mode (rewinds), e empty the buffer,
+    // c become a copy of a message with three int32, k read a block of three int32.
+    auto run = [](CKVQMessage& m, const std::string& steps) {
+        int32_t i = 0;
+        uint8_t b = 0;
+        int16_t h = 0;
+        float f = 0;
+        CKVQString text("hi");
+        CKVQMessage three, block;
+        for (int k = 0; k < 3; ++k)
+            three.Int32(i);
+        three.WriteBlock(block);
+        block.setMode(CKVQMessage::SM_READ);
+        for (char step : steps) {
+            switch (step) {
+            case 'i': m.Int32(i); break;
+            case 'b': m.UInt8(b); break;
+            case 'h': m.Int16(h); break;
+            case 'f': m.Float(f); break;
+            case 'u': m.ScriptUInt32(1); break;
+            case 'B': m.ScriptBool(1); break;
+            case 's': m.ScriptString("ab"); break;
+            case 'n': m.String(text); break;
+            case 'P': m.Ptr("CKVQWindow", nullptr); break;
+            case 'p': m.PushAddress(); break;
+            case 'r': m.ResetAddress(); break;
+            case 'w': m.setMode(CKVQMessage::SM_WRITE); break;
+            case 'e': m.Buffer().Reset(); break;
+            case 'c': m.Copy(three); break;
+            case 'k': m.ReadBlock(block); break;
+            }
+        }
+    };
+    const std::vector<std::pair<std::string, std::vector<int32_t>>> cases = {
+        {"ii", {0, 4}},  // a click: x, y
+        {"busfB", {0, 1, 5, 15, 19}},  // mixed kinds
+        {"nPh", {0, 11, 47}},  // a native string (n, n, bytes, 0), a pointer
+        {"iiiiiiiiiiii", {0, 4, 8, 12, 16, 20, 24, 28, 32, 36}},  // only the first ten
+        {"iiiwi", {0}},  // rewound and written anew
+        {"iiie", {0}},  // emptied
+        {"ipipii", {4, 8}},  // pushed positions win
+        {"piir", {0}},  // reset forgets both
+        {"c", {0, 4, 8}},  // a copy reads where its original does
+        {"iik", {0}},  // a stored block says nothing of its parameters
+    };
+    for (const auto& [steps, expected] : cases) {
+        CKVQMessage m;
+        run(m, steps);
+        std::vector<int32_t> starts;
+        for (int32_t i = 0; i < CIArchive::kMaxSavedOffsets && m.ParameterStart(i) >= 0; ++i)
+            starts.push_back(m.ParameterStart(i));
+        EXPECT_EQ(starts, expected) << steps;
     }
 }
 

@@ -65,7 +65,7 @@ T FromNumber(double value)
 }
 
 template <typename T>
-int TransferScalar(lua_State* L, const char* function, int32_t (CIArchive::*transfer)(T&, const char*))
+int TransferScalar(lua_State* L, const char* function, int32_t (CKVQMessage::*transfer)(T&, const char*))
 {
     CKVQMessage* self = Self(L, function);
     T value{};
@@ -76,13 +76,13 @@ int TransferScalar(lua_State* L, const char* function, int32_t (CIArchive::*tran
     return 1;
 }
 
-int Int(lua_State* L) { return TransferScalar<int32_t>(L, "int", &CIArchive::Int32); }
-int Long(lua_State* L) { return TransferScalar<int32_t>(L, "long", &CIArchive::Long); }
-int SInt8(lua_State* L) { return TransferScalar<int8_t>(L, "sint8", &CIArchive::Int8); }
-int UInt8(lua_State* L) { return TransferScalar<uint8_t>(L, "uint8", &CIArchive::UInt8); }
-int SInt16(lua_State* L) { return TransferScalar<int16_t>(L, "sint16", &CIArchive::Int16); }
-int UInt16(lua_State* L) { return TransferScalar<uint16_t>(L, "uint16", &CIArchive::UInt16); }
-int Float(lua_State* L) { return TransferScalar<float>(L, "float", &CIArchive::Float); }
+int Int(lua_State* L) { return TransferScalar<int32_t>(L, "int", &CKVQMessage::Int32); }
+int Long(lua_State* L) { return TransferScalar<int32_t>(L, "long", &CKVQMessage::Long); }
+int SInt8(lua_State* L) { return TransferScalar<int8_t>(L, "sint8", &CKVQMessage::Int8); }
+int UInt8(lua_State* L) { return TransferScalar<uint8_t>(L, "uint8", &CKVQMessage::UInt8); }
+int SInt16(lua_State* L) { return TransferScalar<int16_t>(L, "sint16", &CKVQMessage::Int16); }
+int UInt16(lua_State* L) { return TransferScalar<uint16_t>(L, "uint16", &CKVQMessage::UInt16); }
+int Float(lua_State* L) { return TransferScalar<float>(L, "float", &CKVQMessage::Float); }
 
 int Bool(lua_State* L)
 {
