@@ -12,7 +12,7 @@ extern "C" {
 #include <lua.h>
 }
 
-#include "render/LuaLogic.h"
+#include "render/logic/LuaLogic.h"
 #include "render/RenderRegistry.h"
 #include "script/LuaHost.h"
 #include "support/Ratio.h"

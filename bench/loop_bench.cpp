@@ -18,7 +18,7 @@
 #include "gfx/DC.h"
 #include "platform/Clock.h"
 #include "platform/Video.h"
-#include "render/LuaLogic.h"
+#include "render/logic/LuaLogic.h"
 #include "render/Rectangle.h"
 #include "render/RenderRegistry.h"
 #include "script/LuaHost.h"

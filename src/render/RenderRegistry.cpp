@@ -1,15 +1,15 @@
 #include "render/RenderRegistry.h"
 
 
-#include "render/BridgeMessage.h"
+#include "render/logic/BridgeMessage.h"
 #include "render/Line.h"
-#include "render/LuaLogic.h"
-#include "render/MiniLogic.h"
-#include "render/Picture.h"
+#include "render/logic/LuaLogic.h"
+#include "render/logic/MiniLogic.h"
+#include "render/pictures/Picture.h"
 #include "render/Rectangle.h"
-#include "render/SpriteList.h"
-#include "render/TimerLogic.h"
-#include "render/XMLLuaLogic.h"
+#include "render/pictures/SpriteList.h"
+#include "render/logic/TimerLogic.h"
+#include "render/logic/XMLLuaLogic.h"
 
 CRenderRegistry& CRenderRegistry::Instance()
 {

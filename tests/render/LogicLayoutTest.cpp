@@ -11,11 +11,11 @@ extern "C" {
 #include <lua.h>
 }
 
-#include "render/BridgeMessage.h"
-#include "render/LuaLogic.h"
-#include "render/MiniLogic.h"
+#include "render/logic/BridgeMessage.h"
+#include "render/logic/LuaLogic.h"
+#include "render/logic/MiniLogic.h"
 #include "render/RenderRegistry.h"
-#include "render/TimerLogic.h"
+#include "render/logic/TimerLogic.h"
 #include "script/LuaHost.h"
 #include "support/TempFiles.h"
 #include "ui/Message.h"

@@ -17,8 +17,8 @@ extern "C" {
 
 #include "common/Notices.h"
 #include "io/FileSystem.h"
-#include "render/LuaLogic.h"
-#include "render/XMLLuaLogic.h"
+#include "render/logic/LuaLogic.h"
+#include "render/logic/XMLLuaLogic.h"
 #include "script/LuaHost.h"
 #include "script/ScriptTestSupport.h"
 #include "support/TempFiles.h"

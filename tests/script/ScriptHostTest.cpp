@@ -15,7 +15,7 @@ extern "C" {
 #include "app/SystemAPI.h"
 #include "common/Notices.h"
 #include "io/Archive.h"
-#include "render/LuaLogic.h"
+#include "render/logic/LuaLogic.h"
 #include "script/LuaHost.h"
 #include "script/ScriptTestSupport.h"
 #include "ui/Message.h"

@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "render/Render.h"
-#include "render/Sprite.h"
+#include "render/pictures/Sprite.h"
 
 class CKVQWindow;
 

@@ -1,11 +1,11 @@
-#include "render/Picture.h"
+#include "render/pictures/Picture.h"
 
 #include <cstring>
 
 #include "gfx/DC.h"
 #include "io/Archive.h"
 #include "io/EditHook.h"
-#include "render/LuaLogic.h"
+#include "render/logic/LuaLogic.h"
 #include "ui/Message.h"
 #include "ui/Window.h"
 

@@ -1,4 +1,4 @@
-#include "render/Sprite.h"
+#include "render/pictures/Sprite.h"
 
 #include <climits>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "render/MiniLogic.h"
+#include "render/logic/MiniLogic.h"
 
 #include <cstdarg>
 #include <cstdio>
@@ -9,8 +9,8 @@
 #include "io/Archive.h"
 #include "io/EditHook.h"
 #include "io/RecordBlock.h"
-#include "render/LogicSupport.h"
-#include "render/LuaLogic.h"
+#include "render/logic/LogicSupport.h"
+#include "render/logic/LuaLogic.h"
 #include "ui/Message.h"
 #include "ui/Window.h"
 #include "ui/WindowMgr.h"

@@ -1,4 +1,4 @@
-#include "render/LuaLogic.h"
+#include "render/logic/LuaLogic.h"
 
 #include <cstdio>
 #include <cstring>
@@ -10,7 +10,7 @@ extern "C" {
 #include "io/Archive.h"
 #include "io/EditHook.h"
 #include "io/RecordBlock.h"
-#include "render/LogicSupport.h"
+#include "render/logic/LogicSupport.h"
 #include "script/LuaHost.h"
 #include "ui/Message.h"
 #include "ui/Window.h"

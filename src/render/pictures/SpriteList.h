@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "render/Render.h"
-#include "render/Sprite.h"
+#include "render/pictures/Sprite.h"
 
 class CRenderObject_SpriteList : public IRender {
 public:

@@ -1,4 +1,4 @@
-#include "render/TimerLogic.h"
+#include "render/logic/TimerLogic.h"
 
 #include <cstdint>
 #include <cstring>

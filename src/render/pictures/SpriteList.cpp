@@ -1,4 +1,4 @@
-#include "render/SpriteList.h"
+#include "render/pictures/SpriteList.h"
 
 #include <cstdio>
 #include <cstring>
@@ -6,9 +6,9 @@
 #include "gfx/DC.h"
 #include "io/Archive.h"
 #include "io/EditHook.h"
-#include "render/LogicSupport.h"
-#include "render/LuaLogic.h"
-#include "render/Picture.h"
+#include "render/logic/LogicSupport.h"
+#include "render/logic/LuaLogic.h"
+#include "render/pictures/Picture.h"
 
 namespace {
 

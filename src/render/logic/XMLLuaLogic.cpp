@@ -1,4 +1,4 @@
-#include "render/XMLLuaLogic.h"
+#include "render/logic/XMLLuaLogic.h"
 
 #include <tinyxml.h>
 
@@ -9,9 +9,9 @@
 #include "io/EditHook.h"
 #include "io/File.h"
 #include "io/FileSystem.h"
-#include "render/LogicSupport.h"
+#include "render/logic/LogicSupport.h"
 #include "common/Notices.h"
-#include "render/LuaLogic.h"
+#include "render/logic/LuaLogic.h"
 #include "script/LuaHost.h"
 #include "ui/Message.h"
 #include "ui/Window.h"
