@@ -48,6 +48,24 @@ TEST(ConfigParse, MalformedLineEndsParseKeepingEarlierKeys)
     EXPECT_EQ(ParseText("[S]\na=1\n[Lo[g]\nb=2\n").Sections().size(), 1u);
 }
 
+TEST(ConfigParse, EarlyStopIsWarnedOnlyWhenGameOrLogKeysFollow)
+{
+    struct Case {
+        const char* text;
+        const char* warning;  // "" for none
+    };
+    const Case cases[] = {
+        {"[Game]\nwidth=1\n# settings\nheight=2\n", "default.cfg:3: '# settings' has no '=', so the keys after it are not read"},
+        {"[Log]\r\nDebug=d\r\n; note\r\n[Game]\r\nMainUI=a.ui\r\n", "default.cfg:3: '; note' has no '=', so the keys after it are not read"},
+        {"[Game]\n\n=x\nwidth=1\n", "default.cfg:3: '=x' begins with '=', so the keys after it are not read"},
+        {"[Other]\nk=v\n# end\n[Mine]\na=b\n", ""},      // nothing the engine reads is lost
+        {"[Game]\nwidth=1\n# trailing comment\n", ""},      // nothing follows
+        {"intro without =\n[Game]\nwidth=1\n", ""},        // text before the first section is skipped
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(EarlyStopWarning("default.cfg", ParseText(c.text)), c.warning) << c.text;
+}
+
 TEST(ConfigParse, BracketInsideLineStartsSectionThere)
 {
     ConfigStore store = ParseText("[A]\nx=1\nkey=va[B]\ny=2\n");
