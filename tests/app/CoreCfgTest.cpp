@@ -7,6 +7,7 @@
 #include <string>
 
 #include "app/StartConfig.h"
+#include "common/Notices.h"
 #include "io/FileSystem.h"
 
 namespace {
@@ -148,18 +149,26 @@ TEST(GameConfig, SizesReadLikeAtoiAndSaturate)
     EXPECT_EQ(cfg.nScreenHeight, -2147483647 - 1);
 }
 
-TEST(DebugOutput, WritesTextAndLineEndOnlyWhileSwitchIsOn)
+// Developer output reaches standard error (a terminal line, ending in "\n") only while both the
+// game's debug switch and verbose output are on.
+TEST(DebugOutput, WritesTextAndLineEndOnlyWhileSwitchAndVerboseAreOn)
 {
     KVQCoreCfg& cfg = GetCoreCfg();
     const bool saved = cfg.IsDebuging;
-    cfg.IsDebuging = true;
-    testing::internal::CaptureStderr();
-    EXPECT_TRUE(KVQAPI_OutputDebugStr("hello"));
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "hello\r\n");
-    cfg.IsDebuging = false;
-    testing::internal::CaptureStderr();
-    EXPECT_FALSE(KVQAPI_OutputDebugStr("hello"));
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    const bool savedVerbose = notices::IsVerbose();
+    struct Case {
+        bool debugging;
+        bool verbose;
+        const char* written;
+    };
+    for (Case c : {Case{true, true, "hello\n"}, Case{true, false, ""}, Case{false, true, ""}}) {
+        cfg.IsDebuging = c.debugging;
+        notices::SetVerbose(c.verbose);
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(KVQAPI_OutputDebugStr("hello"), c.debugging);
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), c.written) << c.debugging << c.verbose;
+    }
+    notices::SetVerbose(savedVerbose);
     cfg.IsDebuging = saved;
 }
 
@@ -227,7 +236,10 @@ TEST_F(LoadConfigTest, MissingFileEmptiesStoreAppliesDefaultsAndIsReportedWhileD
     EXPECT_TRUE(GetCoreCfg().IsDebuging);
     EXPECT_EQ(GetCoreCfg().nScreenWidth, 320);
 
+    const bool savedVerbose = notices::IsVerbose();
+    notices::SetVerbose(true);
     testing::internal::CaptureStderr();
     EXPECT_FALSE(LoadConfig());
-    EXPECT_NE(testing::internal::GetCapturedStderr().find("can not load default.cfg\r\n"), std::string::npos);
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("can not load default.cfg\n"), std::string::npos);
+    notices::SetVerbose(savedVerbose);
 }
