@@ -121,7 +121,10 @@ std::string DescribeStartLayoutProblem(const StartChoice& start, const LayoutLoa
     case LayoutLoadError::Kind::Empty: return quoted + " is empty";
     case LayoutLoadError::Kind::Json: return quoted + " is JSON, build it with kvqtool layout build";
     case LayoutLoadError::Kind::Damaged:
-        return quoted + " is damaged" + (error.byte >= 0 ? " at byte " + std::to_string(error.byte) : std::string());
+        return quoted + " is damaged" + (error.byte >= 0 ? " at byte " + std::to_string(error.byte) : std::string()) +
+               (error.IsCutShort() ? " (cut short: " + std::to_string(error.fileSize) + " of its " +
+                                         std::to_string(error.neededSize) + " bytes)"
+                                   : std::string());
     case LayoutLoadError::Kind::NoRoot: break;
     }
     return quoted + " loads no root window";

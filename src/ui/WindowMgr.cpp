@@ -6,6 +6,7 @@
 #include <array>
 #include <cerrno>
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 #include "app/Clock.h"
@@ -122,6 +123,11 @@ CKVQWindow* ReadLayoutWindow(const char* path, LayoutLoadError* error = nullptr)
         record_block::firstDamageAt = nullptr;
         if (at != nullptr || record_block::damagedRecords != damagedBefore || ar.GetError() != 0) {
             found.kind = LayoutLoadError::Kind::Damaged;
+            found.fileSize = static_cast<int64_t>(bytes.size());
+            int32_t rootLength = 0;
+            if (bytes.size() >= sizeof(rootLength))
+                std::memcpy(&rootLength, bytes.data(), sizeof(rootLength));  // little-endian hosts
+            found.neededSize = static_cast<int64_t>(rootLength) + record_block::kBlockHeaderBytes;
             if (at != nullptr && at >= bytes.data() && at <= bytes.data() + bytes.size())
                 found.byte = at - bytes.data();
         } else if (window == nullptr) {

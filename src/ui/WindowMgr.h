@@ -26,6 +26,10 @@ struct LayoutLoadError {
     enum class Kind { None, NotFound, Empty, Json, Damaged, NoRoot };
     Kind kind = Kind::None;
     int64_t byte = -1;  // Damaged: the offset in the file where the damage was met, -1 unknown
+    // Damaged: the root's record needs more bytes than the file holds (a cut-short copy).
+    int64_t fileSize = 0;
+    int64_t neededSize = 0;
+    bool IsCutShort() const { return neededSize > fileSize; }
 };
 
 class CKVQWindowMgr {

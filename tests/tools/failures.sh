@@ -26,7 +26,7 @@ missing-layout      | game --ticks 3            | 1 | 1 | kvqgame: start layout 
 missing-layout      | game --ticks 3            | 1 | 0 | screenshot
 layout-json-only    | game --ticks 3            | 1 | 1 | main.json is there: build it with kvqtool layout build
 json-layout         | game --ticks 3            | 1 | 1 | kvqgame: start layout 'ui/main.ui' is JSON, build it with kvqtool layout build
-damaged-layout      | game --ticks 3            | 1 | 1 | kvqgame: start layout 'ui/main.ui' is damaged at byte 
+damaged-layout      | game --ticks 3            | 1 | 1 | kvqgame: start layout 'ui/main.ui' is damaged at byte 0 (cut short: 
 empty-layout        | game --ticks 3            | 1 | 1 | kvqgame: start layout 'ui/main.ui' is empty
 folder-layout       | game --ticks 3            | 1 | 1 | kvqgame: start layout 'ui/main.ui' is a folder, not a layout file
 no-main-ui          | game --ticks 3            | 1 | 1 | kvqgame: no start layout: default.cfg names no "MainUI"

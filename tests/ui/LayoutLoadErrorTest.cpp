@@ -85,6 +85,7 @@ TEST(LayoutLoadError, SaysWhyAndWhereTheFileFailed)
         EXPECT_EQ(mgr.Load(path.c_str()), c.root) << c.what;
         EXPECT_EQ(mgr.GetLoadError().kind, c.kind) << c.what;
         EXPECT_EQ(mgr.GetLoadError().byte, c.byte) << c.what;
+        EXPECT_EQ(mgr.GetLoadError().IsCutShort(), c.bytes == truncated) << c.what;
     }
     mgr.Reset();
     WindowModule::Get().ReleaseDeleted();
