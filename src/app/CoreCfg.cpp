@@ -1,8 +1,10 @@
 #include "app/CoreCfg.h"
 
+#include <algorithm>
 #include <set>
 
 #include "app/StartConfig.h"
+#include "common/Notices.h"
 #include "io/FileSystem.h"
 #include "platform/DebugOutput.h"
 
@@ -11,6 +13,7 @@ namespace {
 constexpr const char* kConfigFileName = "default.cfg";
 constexpr const char* kDefaultCharset = "GB2312";
 constexpr const char* kGameSection = "Game";
+constexpr const char* kLogSection = "Log";
 constexpr const char* kTrue = "true";
 
 bool IsBlank(char c)
@@ -78,8 +81,10 @@ void ConfigStore::Parse(const char* text, size_t length)
             }
             if (p < end && *p == '[')
                 break;  // the partial line is dropped; a header starts at the "["
-            if (lastEquals == nullptr || *lineBegin == '=')
+            if (lastEquals == nullptr || *lineBegin == '=') {
+                NoteEarlyStop(text, lineBegin, end, Cut(nameBegin, q));
                 return;
+            }
 
             const char* keyEnd = lastEquals;
             while (keyEnd > lineBegin && keyEnd[-1] == ' ')
@@ -93,6 +98,55 @@ void ConfigStore::Parse(const char* text, size_t length)
             section[Cut(lineBegin, keyEnd)] = Cut(valueBegin, valueEnd);
         }
     }
+}
+
+// The rest of the text after a stop is read only to tell whether it held keys that mattered:
+// lines with "=" (not first) in section "Game" or "Log", the stopping line's section included.
+void ConfigStore::NoteEarlyStop(const char* text, const char* lineBegin, const char* end, const std::string& section)
+{
+    stop_ = EarlyStop{};
+    stop_.stopped = true;
+    stop_.line = 1;
+    for (const char* c = text; c < lineBegin; ++c) {
+        if (*c == '\n' || (*c == '\r' && (c + 1 >= lineBegin || c[1] != '\n')))
+            ++stop_.line;
+    }
+    const char* lineEnd = lineBegin;
+    while (lineEnd < end && !IsLineBreak(*lineEnd))
+        ++lineEnd;
+    stop_.text = Cut(lineBegin, lineEnd);
+
+    std::string current = section;
+    for (const char* p = lineEnd; p < end;) {
+        while (p < end && IsBlank(*p))
+            ++p;
+        const char* begin = p;
+        while (p < end && !IsLineBreak(*p))
+            ++p;
+        if (begin == p)
+            continue;
+        if (*begin == '[') {
+            const char* close = std::find(begin, p, ']');
+            if (close != p)
+                current.assign(begin + 1, close);
+            continue;
+        }
+        const char* equals = std::find(begin, p, '=');
+        if (equals != p && equals != begin && (current == kGameSection || current == kLogSection)) {
+            stop_.gameOrLogKeysFollow = true;
+            return;
+        }
+    }
+}
+
+std::string EarlyStopWarning(const std::string& fileName, const ConfigStore& store)
+{
+    const ConfigStore::EarlyStop& stop = store.GetEarlyStop();
+    if (!stop.stopped || !stop.gameOrLogKeysFollow)
+        return "";
+    const bool keyless = !stop.text.empty() && stop.text[0] == '=';
+    return fileName + ":" + std::to_string(stop.line) + ": '" + stop.text + "' " +
+           (keyless ? "begins with '='" : "has no '='") + ", so the keys after it are not read";
 }
 
 const std::string& ConfigStore::Get(const std::string& section, const std::string& key) const
@@ -158,6 +212,18 @@ bool LoadConfig()
     }
     ApplyGameConfig(store, cfg);
     return found;
+}
+
+void ReportConfigProblems(bool found)
+{
+    if (!found) {
+        notices::Notice(std::string(kConfigFileName) + ": not found in " + GetFileSystem().GetApplicationFolder() +
+                        "; the defaults apply");
+        return;
+    }
+    const std::string warning = EarlyStopWarning(kConfigFileName, GetConfigStore());
+    if (!warning.empty())
+        notices::Notice(warning);
 }
 
 const char* GetConfig(const char* section, const char* key)

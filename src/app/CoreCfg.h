@@ -38,16 +38,38 @@ class ConfigStore {
 public:
     static constexpr size_t kMaxTextLength = 255;
 
+    // Where a parse ended early at a line that is no entry (no "=", or "=" first): the line's
+    // number (from 1), its text, and whether lines of "Game" or "Log" that would have been
+    // entries follow it (their keys were not read).
+    struct EarlyStop {
+        bool stopped = false;
+        int32_t line = 0;
+        std::string text;
+        bool gameOrLogKeysFollow = false;
+    };
+
     // Parses text up to its first NUL byte (or length). Later keys replace earlier ones.
     void Parse(const char* text, size_t length);
     // The value, or "" when the section or key is absent.
     const std::string& Get(const std::string& section, const std::string& key) const;
     const std::map<std::string, std::map<std::string, std::string>>& Sections() const { return sections_; }
-    void Clear() { sections_.clear(); }
+    const EarlyStop& GetEarlyStop() const { return stop_; }
+    void Clear()
+    {
+        sections_.clear();
+        stop_ = EarlyStop{};
+    }
 
 private:
+    void NoteEarlyStop(const char* text, const char* lineBegin, const char* end, const std::string& section);
+
     std::map<std::string, std::map<std::string, std::string>> sections_;
+    EarlyStop stop_;
 };
+
+// The warning for a parse that stopped before keys of "Game" or "Log" ("" when there is none):
+// "default.cfg:3: '# settings' has no '=', so the keys after it are not read".
+std::string EarlyStopWarning(const std::string& fileName, const ConfigStore& store);
 
 KVQCoreCfg& GetCoreCfg();
 ConfigStore& GetConfigStore();
@@ -56,6 +78,9 @@ ConfigStore& GetConfigStore();
 // "Game" ("iconv", "Debug", "width"/"height", "AutoScale", in that order). Returns whether
 // the file was found.
 bool LoadConfig();
+// After LoadConfig, for a game being started: one notice when "default.cfg" was not found, or
+// when its parse stopped before keys of "Game" or "Log".
+void ReportConfigProblems(bool found);
 // Applies a store's "Game" keys to a record (the second half of LoadConfig).
 void ApplyGameConfig(const ConfigStore& store, KVQCoreCfg& cfg);
 // A value of the loaded configuration; stays valid for the life of the process.

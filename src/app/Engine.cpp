@@ -1,13 +1,17 @@
 #include "app/Engine.h"
 
+#include <algorithm>
 #include <clocale>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <limits>
+#include <system_error>
 
 #include "app/Clock.h"
 #include "app/CoreCfg.h"
 #include "app/StartConfig.h"
+#include "common/Notices.h"
 #include "common/Types.h"
 #include "gfx/DC.h"
 #include "gfx/DeviceKinds.h"
@@ -35,7 +39,9 @@ constexpr const char* kOnResume = "OnKVQResume";
 struct EngineState {
     bool haveLastFrameTime = false;
     uint32_t lastFrameTime = 0;
+    bool quitRequested = false;
     std::string errorDisplayText;
+    std::string startLayoutProblem;
 };
 
 EngineState& State()
@@ -75,16 +81,89 @@ int32_t Truncate(double value)
     return static_cast<int32_t>(value);
 }
 
+std::string DiskPathOf(const std::string& path)
+{
+    std::string p = path;
+    std::replace(p.begin(), p.end(), '\\', '/');
+    return !p.empty() && p[0] == '/' ? p : GetFileSystem().GetApplicationFolder() + p;
+}
+
+// Why a start layout that opened nowhere did not: a file that is there but cannot be read, or
+// one that is not there at all (with the places looked in, and a JSON form beside it if any).
+std::string DescribeMissingLayout(const std::string& name)
+{
+    namespace fs = std::filesystem;
+    const std::string quoted = "start layout '" + name + "'";
+    const fs::path disk = DiskPathOf(name);
+    std::error_code error;
+    if (fs::is_directory(disk, error))
+        return quoted + " is a folder, not a layout file";
+    if (fs::exists(disk, error))
+        return quoted + " cannot be read";
+    std::string text = quoted + " not found (looked in: " + GetFileSystem().DescribeLookup(name) + ")";
+    fs::path json = disk;
+    json.replace_extension(".json");
+    if (json != disk && fs::is_regular_file(json, error))
+        text += "; " + json.filename().string() + " is there: build it with kvqtool layout build";
+    return text;
+}
+
+std::string DescribeStartLayoutProblem(const StartChoice& start, const LayoutLoadError& error)
+{
+    if (start.startLayout.empty())
+        return "no start layout: default.cfg names no \"MainUI\" in section \"Game\", and the command line "
+               "gives none";
+    const std::string quoted = "start layout '" + start.startLayout + "'";
+    switch (error.kind) {
+    case LayoutLoadError::Kind::None: return "";
+    case LayoutLoadError::Kind::NotFound: return DescribeMissingLayout(start.startLayout);
+    case LayoutLoadError::Kind::Empty: return quoted + " is empty";
+    case LayoutLoadError::Kind::Json: return quoted + " is JSON, build it with kvqtool layout build";
+    case LayoutLoadError::Kind::Damaged:
+        return quoted + " is damaged" + (error.byte >= 0 ? " at byte " + std::to_string(error.byte) : std::string()) +
+               (error.IsCutShort() ? " (cut short: " + std::to_string(error.fileSize) + " of its " +
+                                         std::to_string(error.neededSize) + " bytes)"
+                                   : std::string());
+    case LayoutLoadError::Kind::NoRoot: break;
+    }
+    return quoted + " loads no root window";
+}
+
+// The package named by "Packet": one notice when it cannot be opened, holds nothing, or has a
+// damaged directory. Lookups go on as they would (loose files still open).
+void ReportPackageProblems(const std::string& name)
+{
+    if (name.empty())
+        return;
+    const std::string file = name + ".KVQ";
+    const CPackage* package = GetFileSystem().FindPackage(name);
+    if (package == nullptr || package->Stream() == nullptr) {
+        notices::Notice("package '" + file + "' named by \"Packet\" in default.cfg cannot be opened (looked in: " +
+                        DiskPathOf(file) + ")");
+    } else if (package->Entries().empty()) {
+        notices::Notice("package '" + file + "' named by \"Packet\" in default.cfg has no entries" +
+                        (package->Damage().empty() ? std::string() : ": " + package->Damage()));
+    } else if (!package->Damage().empty()) {
+        notices::Notice("package '" + file + "' is damaged: " + package->Damage() + "; its first " +
+                        std::to_string(package->Entries().size()) + " entries are used");
+    }
+}
+
 void LoadStartLayout(bool suppressStartLayout)
 {
+    EngineState& state = State();
+    state.startLayoutProblem.clear();
     const StartChoice start = ChooseStart(GetCoreCfg(), GetConfigStore());
     if (!start.fromCommandLine && suppressStartLayout)
         return;
     GetFileSystem().SetPackageName(start.packageName);
+    if (!start.fromCommandLine)
+        ReportPackageProblems(start.packageName);
     CKVQWindowMgr& manager = CKVQWindowMgr::Instance();
     manager.Load(start.startLayout.c_str());
     if (CKVQWindow* root = manager.GetRoot())
         root->SetPos(KVQPoint{0, 0});
+    state.startLayoutProblem = DescribeStartLayoutProblem(start, manager.GetLoadError());
 }
 
 // A script error becomes the text kept on screen in debug mode. No font draws it yet, so it is
@@ -117,7 +196,7 @@ bool KVQAPI_Init(int32_t kind, bool suppressStartLayout, std::string* error)
     std::setlocale(LC_ALL, kGameLocale);  // fails on most systems: that is fine
     std::setlocale(LC_NUMERIC, "C");
 
-    LoadConfig();
+    ReportConfigProblems(LoadConfig());
     RegisterRenderClasses();
     InitScriptHost();
     RegisterDeviceKinds();
@@ -138,6 +217,21 @@ bool KVQAPI_Init(int32_t kind, bool suppressStartLayout, std::string* error)
     KVQAPI_SetFrameInterval(kDefaultFrameInterval);
     LoadStartLayout(suppressStartLayout);
     return true;
+}
+
+const std::string& KVQAPI_StartLayoutProblem()
+{
+    return State().startLayoutProblem;
+}
+
+void KVQAPI_Quit()
+{
+    State().quitRequested = true;
+}
+
+bool KVQAPI_QuitRequested()
+{
+    return State().quitRequested;
 }
 
 int32_t KVQAPI_Update()

@@ -27,6 +27,15 @@ constexpr int32_t kNoTick = 1;
 // platform; the steps before it have run.
 bool KVQAPI_Init(int32_t kind, bool suppressStartLayout, std::string* error = nullptr);
 
+// Why the start layout gave no usable root at the last KVQAPI_Init ("" when it did, or when it
+// was suppressed): "start layout 'ui/mian.ui' not found (looked in: ...)", "... is damaged at
+// byte 812", "... is JSON, build it with kvqtool layout build".
+const std::string& KVQAPI_StartLayoutProblem();
+
+// Asks the run to end after the current tick, as closing the window does (scripts).
+void KVQAPI_Quit();
+bool KVQAPI_QuitRequested();
+
 // One pass of the frame clock: runs at most one engine tick. kTickRun or kNoTick.
 int32_t KVQAPI_Update();
 // Renders a frame into the current device when it has something to paint, then presents when
@@ -60,5 +69,5 @@ public:
 const std::string& GetErrorDisplayText();
 
 // Back to the state before the first tick: frame counter, tick timing, last frame time, error
-// text, pause flag (tests, benchmarks).
+// text, pause flag, a requested quit (tests, benchmarks).
 void ResetEngineClock();

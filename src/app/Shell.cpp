@@ -10,6 +10,7 @@
 #include "app/Replay.h"
 #include "app/SystemAPI.h"
 #include "common/EngineString.h"
+#include "common/Notices.h"
 #include "gfx/DC.h"
 #include "gfx/DeviceKinds.h"
 #include "gfx/Texture.h"
@@ -221,7 +222,8 @@ bool FrameLoop::Pass()
     if (source_ && source_(event))
         return shell_.WindowProc(event);
 
-    if (options_.limitTicks && steps_ >= options_.ticks)
+    // Both end the run here, once the repaint of the last tick has been handled.
+    if ((options_.limitTicks && steps_ >= options_.ticks) || KVQAPI_QuitRequested())
         return false;
 
     // Input recorded for the next step goes first; the repaints it asks for are handled on the
@@ -294,18 +296,31 @@ bool HasDisplay()
     return false;
 }
 
-platform::Window* OpenWindow(const ShellOptions& options, const KVQCoreCfg& cfg)
+// The game window, or null. A windowed run goes on without one (ticks only); a headless run
+// has nothing to run for without it, so *fatal says to stop.
+platform::Window* OpenWindow(const ShellOptions& options, const KVQCoreCfg& cfg, bool* fatal)
 {
+    *fatal = false;
     if (cfg.nScreenWidth <= 0 || cfg.nScreenHeight <= 0) {
-        std::fprintf(stderr, "kvqgame: no window size (no width in default.cfg and no start layout); "
-                             "running without a window\n");
+        const std::string size = std::to_string(cfg.nScreenWidth) + "x" + std::to_string(cfg.nScreenHeight);
+        if (options.headless) {
+            notices::Notice("no window size (" + size + "): default.cfg names no width and height, and the start "
+                            "layout's root has no size");
+            *fatal = true;
+        } else {
+            notices::Notice("no window size (" + size + "; no width in default.cfg and no start layout size); "
+                            "running without a window");
+        }
         return nullptr;
     }
     std::string error;
     platform::Window* window = platform::CreateGameWindow(kGameWindowTitle, cfg.nScreenWidth, cfg.nScreenHeight,
                                                           options.deviceKind == kDeviceKindOpenGL, error);
     if (window == nullptr) {
-        std::fprintf(stderr, "kvqgame: cannot create the window (%s); running without one\n", error.c_str());
+        *fatal = options.headless;
+        notices::Notice("cannot create the " + std::to_string(cfg.nScreenWidth) + "x" +
+                        std::to_string(cfg.nScreenHeight) + " window (" + error + ")" +
+                        (options.headless ? "" : "; running without one"));
         return nullptr;
     }
     int32_t screenWidth = 0;
@@ -351,13 +366,24 @@ int RunGame(const ShellOptions& options)
         platform::ShutdownVideo();
         return 1;
     }
+    // Without its start layout a game shows nothing and nothing in it can run.
+    if (!KVQAPI_StartLayoutProblem().empty()) {
+        notices::Notice(KVQAPI_StartLayoutProblem());
+        platform::ShutdownVideo();
+        return 1;
+    }
     KVQAPI_SetFrameInterval(kDefaultFrameInterval);
     KVQAPI_OutputDebugStr(kStartedText);
     KVQCoreCfg& cfg = GetCoreCfg();
     cfg.IsAutoScale = true;
     TakeScreenSizeFromRoot(cfg);
 
-    CKVQShell shell(OpenWindow(options, cfg));
+    bool noWindowIsFatal = false;
+    CKVQShell shell(OpenWindow(options, cfg, &noWindowIsFatal));
+    if (noWindowIsFatal) {
+        platform::ShutdownVideo();
+        return 1;
+    }
     if (shell.GetWindow() != nullptr) {
         // The first size report binds the device to the window.
         platform::Event size;
@@ -381,6 +407,7 @@ int RunGame(const ShellOptions& options)
     if (!options.screenshotPath.empty() && !WriteScreenshot(options.screenshotPath))
         result = 1;
     KVQAPI_Exit();
+    notices::PrintRepeatCounts();
 
     // GPU objects go before the context and window they belong to.
     CTextureCache::Instance().ReleaseAll();

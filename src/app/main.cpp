@@ -10,6 +10,7 @@
 #include "app/CoreCfg.h"
 #include "app/Shell.h"
 #include "app/StartConfig.h"
+#include "common/Notices.h"
 #include "gfx/DeviceKinds.h"
 #include "io/FileSystem.h"
 #include "platform/DebugOutput.h"
@@ -19,7 +20,8 @@ namespace {
 void PrintUsage(FILE* out)
 {
     std::fprintf(out,
-                 "usage: kvqgame [OPTIONS] [--] [LAYOUT [WIDTHxHEIGHT [SWAP]]]\n\n"
+                 "usage: kvqgame [OPTIONS] [--] [LAYOUT [WIDTHxHEIGHT [SWAP]]]\n"
+                 "       kvqgame [OPTIONS] GAME_FOLDER\n\n"
                  "  --root DIR         the game's application folder (default: the executable's folder)\n"
                  "  --headless         run without a screen (offscreen video, silent audio, virtual clock)\n"
                  "  --device KIND      opengl (default) or software\n"
@@ -27,10 +29,12 @@ void PrintUsage(FILE* out)
                  "  --screenshot FILE  write the last frame as PNG when the run ends\n"
                  "  --replay FILE      feed recorded input (lines of \"TICK EVENT ARGS\")\n"
                  "  --report           print what the game would start with, and exit\n"
+                 "  --verbose          show the engine's developer output on standard error\n"
                  "  --help             show this text\n\n"
                  "LAYOUT starts that layout from loose files instead of the configured package and\n"
                  "\"MainUI\"; WIDTHxHEIGHT sizes the window unless default.cfg names a width; a SWAP\n"
-                 "other than 0 exchanges width and height.\n");
+                 "other than 0 exchanges width and height. A folder as the only argument runs the\n"
+                 "game in it, as --root does.\n");
 }
 
 const char* OnOff(bool value)
@@ -135,10 +139,22 @@ int Usage(const std::string& message)
     return 1;
 }
 
+// A folder as the only positional argument is the game to run (kvqgame DIR), unless --root
+// already names the game: then it is a layout path, as on the classic command line.
+void TakeGameFolder(std::vector<std::string>& words, std::string& root)
+{
+    std::error_code error;
+    if (!root.empty() || words.size() != 1 || !std::filesystem::is_directory(words[0], error))
+        return;
+    root = words[0];
+    words.clear();
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
+    notices::SetProgramName("kvqgame");
     std::string root;
     std::vector<std::string> words;
     ShellOptions options;
@@ -162,6 +178,8 @@ int main(int argc, char** argv)
             options.headless = true;
         } else if (arg == "--report") {
             report = true;
+        } else if (arg == "--verbose") {
+            notices::SetVerbose(true);
         } else if (arg == "--root" || arg == "--device" || arg == "--ticks" || arg == "--screenshot" ||
                    arg == "--replay") {
             if (!hasValue) {
@@ -188,6 +206,7 @@ int main(int argc, char** argv)
         }
     }
 
+    TakeGameFolder(words, root);
     std::string folder;
     if (!EnterApplicationFolder(root, folder)) {
         std::fprintf(stderr, "kvqgame: cannot use '%s' as the application folder\n",

@@ -10,6 +10,7 @@
 #include "common/EngineString.h"
 #include "common/HandleTable.h"
 #include "io/MemFile.h"
+#include "platform/DebugOutput.h"
 
 namespace {
 
@@ -92,9 +93,8 @@ void KVQForgetPointer(void* pointer)
 
 // Files are little-endian whatever the host; a big-endian host swaps every 16-bit, 32-bit
 // and float transfer. The test runs once per process, when the first archive is made, and
-// announces its result once.
+// announces its result once, as developer output (seen only when verbose).
 bool CIArchive::swapBytes_ = false;
-FILE* CIArchive::noticeStream_ = nullptr;
 
 bool CIArchive::IsHostBigEndian()
 {
@@ -104,9 +104,7 @@ bool CIArchive::IsHostBigEndian()
         std::memcpy(&first, &probe, 1);
         bool big = first == 0x12;
         swapBytes_ = big;
-        FILE* out = noticeStream_ ? noticeStream_ : stdout;
-        std::fputs(big ? "\nLitteEndian=1\n" : "\nLitteEndian=0\n", out);
-        std::fflush(out);
+        platform::WriteDebugOutput(big ? "\nLitteEndian=1\n" : "\nLitteEndian=0\n");
         return big;
     }();
     return bigEndian;

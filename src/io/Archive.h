@@ -99,10 +99,8 @@ public:
     uint8_t GetVersion() const { return version_; }
 
     // True when this process runs on a big-endian machine (tested once, on first use). The test
-    // announces its result once, on standard output unless another stream was chosen first
-    // (programs whose standard output is data choose standard error).
+    // announces its result once through the platform's debug output.
     static bool IsHostBigEndian();
-    static void SetByteOrderNoticeStream(FILE* stream) { noticeStream_ = stream; }
 
 protected:
     int32_t Raw(void* data, int32_t length);
@@ -128,7 +126,6 @@ private:
     void StringSlow(CKVQString& s, int32_t maxLength, const char* name);
 
     static bool swapBytes_;
-    static FILE* noticeStream_;
 
     CISerial* serial_ = nullptr;
     CIMemFile* memSerial_ = nullptr;  // the same stream when it is memory, for the fast path

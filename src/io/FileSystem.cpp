@@ -260,6 +260,7 @@ void CPackage::Close()
     stream_ = nullptr;
     entries_.clear();
     index_.clear();
+    damage_.clear();
 }
 
 bool CPackage::Load(const std::string& path)
@@ -277,8 +278,21 @@ bool CPackage::Load(const std::string& path)
     int32_t directoryOffset = 0;
     int32_t count = 0;
     TransferHeader(ar, directoryOffset, count);
-    if (ar.GetError() != CISerial::kNoError || directoryOffset < 0 || directoryOffset > fileLength)
-        return true;  // damaged header: an empty package
+    // A damaged header gives an empty package; the damage is described for whoever reports it.
+    if (ar.GetError() != CISerial::kNoError) {
+        damage_ = "its header is cut short (" + std::to_string(fileLength) + " bytes; a header takes " +
+                  std::to_string(kHeaderSize) + ")";
+        return true;
+    }
+    if (directoryOffset < 0 || directoryOffset > fileLength) {
+        damage_ = "its directory offset " + std::to_string(directoryOffset) + " lies outside the file (" +
+                  std::to_string(fileLength) + " bytes)";
+        return true;
+    }
+    if (count < 0) {
+        damage_ = "its entry count is negative (" + std::to_string(count) + ")";
+        return true;
+    }
     serial.Seek(directoryOffset);
     if (serial.Tell() != directoryOffset)
         return true;
@@ -287,8 +301,13 @@ bool CPackage::Load(const std::string& path)
     // huge count costs nothing and the records before the damage are kept.
     for (int32_t i = 0; i < count; ++i) {
         PackageEntry entry;
-        if (!TransferEntry(ar, entry))
+        const int32_t recordStart = serial.Tell();
+        if (!TransferEntry(ar, entry)) {
+            damage_ = "its directory lists " + std::to_string(count) + " entries, but only " + std::to_string(i) +
+                      " can be read (entry " + std::to_string(i + 1) + " at byte " + std::to_string(recordStart) +
+                      " runs past the end of the file)";
             break;
+        }
         // Data outside the file is cut to what the file holds, so no reader is ever asked to
         // allocate more than the package's own size; the stated size is kept so that the
         // damage can be reported.
@@ -604,10 +623,42 @@ std::string CFileSystem::ExtractToWritePath(const std::string& name, const std::
     return target;
 }
 
+std::string CFileSystem::DescribeLookup(const std::string& path)
+{
+    std::string places;
+    auto add = [&places](const std::string& place) {
+        if (!places.empty())
+            places += ", ";
+        places += place;
+    };
+    const std::string p = ToSlashes(path);
+    const bool bare = !HasSeparator(p);
+    if (bare) {
+        add(appFolder_);
+        for (const std::string& folder : searchPaths_)
+            add(folder);
+    }
+    CPackage* package = FindPackage(packageName_);
+    if (package != nullptr && package->Stream() != nullptr)
+        add("package " + packageName_ + ".KVQ");
+    if (bare) {
+        for (const std::string& folder : resourceFolders_)
+            add(appFolder_ + folder + "/");
+        add("every folder below " + appFolder_);
+    } else if (IsAbsolute(p)) {
+        add(p);
+    } else {
+        add(appFolder_ + p);
+    }
+    return places;
+}
+
 // The log lives in the application folder, so a game run with its root given elsewhere
 // (kvqgame --root DIR) writes it into that game folder, not beside the executable.
 void CFileSystem::RecordMiss(const std::string& path)
 {
+    if (!recordedMisses_.insert(path).second)
+        return;
     FILE* log = OpenStream(appFolder_ + kMissingFileLog, "ab");
     if (!log)
         return;
@@ -622,6 +673,7 @@ void CFileSystem::Reset()
     packages_.clear();
     searchPaths_.clear();
     extracted_.clear();
+    recordedMisses_.clear();
     packageName_.clear();
     SetApplicationFolder(platform::ExecutableFolder());
 }

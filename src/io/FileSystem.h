@@ -51,6 +51,10 @@ public:
 
     const std::vector<PackageEntry>& Entries() const { return entries_; }
     FILE* Stream() const { return stream_; }
+    // What is wrong with the header or directory read by the last Load ("" when nothing is):
+    // "its directory lists 5 entries, but only 3 can be read (it ends at byte 90)". The entries
+    // read before the damage stay usable.
+    const std::string& Damage() const { return damage_; }
 
     static constexpr char kMagic[4] = {'.', 'm', 'a', 'p'};
     static constexpr uint16_t kVersion = 1;
@@ -61,6 +65,7 @@ private:
 
     FILE* stream_ = nullptr;
     std::vector<PackageEntry> entries_;
+    std::string damage_;
     // Final name part -> first entry with that final part, so lookups need no scan.
     std::unordered_map<std::string, size_t> index_;
 };
@@ -107,7 +112,11 @@ public:
     // only take real paths can open it. Returns the target path, or "" when nothing is there.
     std::string ExtractToWritePath(const std::string& name, const std::string& subfolder);
 
-    // Drops packages, search paths and extracted names (tests start from a clean state).
+    // Where a lookup of path searches, for messages: "/game/ui/main.ui, package data.KVQ".
+    std::string DescribeLookup(const std::string& path);
+
+    // Drops packages, search paths, extracted names and recorded misses (tests start from a
+    // clean state).
     void Reset();
 
     static constexpr const char* kMissingFileLog = "file_no_exist.txt";
@@ -121,6 +130,9 @@ private:
     std::vector<std::string> searchPaths_;
     std::vector<std::pair<std::string, CPackage*>> packages_;
     std::unordered_set<std::string> extracted_;
+    // Names already written to the missing-file log in this run: a name looked up every frame
+    // is logged once, not once per frame.
+    std::unordered_set<std::string> recordedMisses_;
     std::string packageName_;
 };
 

@@ -21,6 +21,17 @@ constexpr int32_t kBlockHeaderBytes = 8;
 // damage or omissions on silently look here.
 inline thread_local int64_t damagedRecords = 0;
 inline thread_local int64_t skippedRecords = 0;
+// Where the first damage was met, in the bytes being read (null: none yet): the end of a record
+// whose fields ran past it, or the start of a block whose length the stream cannot hold. Loads
+// read nested blocks where they lie, so a reader of a whole file in memory can turn it into an
+// offset in that file.
+inline thread_local const uint8_t* firstDamageAt = nullptr;
+
+inline void NoteDamageAt(const uint8_t* at)
+{
+    if (firstDamageAt == nullptr)
+        firstDamageAt = at;
+}
 
 inline void PutLittleEndian32(uint8_t* at, int32_t value)
 {
@@ -64,13 +75,19 @@ bool TransferBlock(CIArchive& ar, const char* name, int32_t capacity, F&& routin
         block.WriteBlock(ar);
         return ar.GetError() == 0;
     }
+    auto* memory = dynamic_cast<CIMemFile*>(ar.GetSerial());
+    const uint8_t* start = memory != nullptr ? memory->GetBuffer() + memory->Tell() : nullptr;
     CKVQMessage block(0);
-    if (!block.ReadBlock(ar, true))
+    if (!block.ReadBlock(ar, true)) {
+        record_block::NoteDamageAt(start);
         return false;
+    }
     block.SetVersion(ar.GetVersion());
     routine(block);
-    if (block.GetError() != 0)
+    if (block.GetError() != 0) {
         ++record_block::damagedRecords;
+        record_block::NoteDamageAt(block.GetBuffer() + block.GetSize());
+    }
     return true;
 }
 

@@ -6,6 +6,7 @@
 #include <array>
 #include <cerrno>
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 #include "app/Clock.h"
@@ -14,6 +15,7 @@
 #include "io/Archive.h"
 #include "io/FileSystem.h"
 #include "io/MemFile.h"
+#include "io/RecordBlock.h"
 #include "script/LuaHost.h"
 #include "ui/Window.h"
 
@@ -86,16 +88,55 @@ bool ReadLayoutFile(const char* path, std::vector<uint8_t>& bytes)
     return true;
 }
 
-// The one window block of a layout file, or null when the file cannot be opened or holds none.
-CKVQWindow* ReadLayoutWindow(const char* path)
+// A layout written as JSON (it starts with "{" after any white space) has not been built yet.
+bool LooksLikeJson(const std::vector<uint8_t>& bytes)
 {
+    for (const uint8_t byte : bytes) {
+        if (byte == ' ' || byte == '\t' || byte == '\r' || byte == '\n')
+            continue;
+        return byte == '{';
+    }
+    return false;
+}
+
+// The one window block of a layout file, or null when the file cannot be opened or holds none;
+// *error says what was wrong.
+CKVQWindow* ReadLayoutWindow(const char* path, LayoutLoadError* error = nullptr)
+{
+    LayoutLoadError found;
     std::vector<uint8_t> bytes;
-    if (!ReadLayoutFile(path, bytes))
-        return nullptr;
-    CIMemFile view;
-    view.SetView(bytes.data(), static_cast<int32_t>(bytes.size()));
-    CIArchive ar(&view, CIArchive::SM_READ);
-    return CKVQWindow::ReadBlock(ar);
+    CKVQWindow* window = nullptr;
+    if (!ReadLayoutFile(path, bytes)) {
+        found.kind = LayoutLoadError::Kind::NotFound;
+    } else if (bytes.empty()) {
+        found.kind = LayoutLoadError::Kind::Empty;
+    } else if (LooksLikeJson(bytes)) {
+        found.kind = LayoutLoadError::Kind::Json;
+    } else {
+        CIMemFile view;
+        view.SetView(bytes.data(), static_cast<int32_t>(bytes.size()));
+        CIArchive ar(&view, CIArchive::SM_READ);
+        const int64_t damagedBefore = record_block::damagedRecords;
+        record_block::firstDamageAt = nullptr;
+        window = CKVQWindow::ReadBlock(ar);
+        const uint8_t* at = record_block::firstDamageAt;
+        record_block::firstDamageAt = nullptr;
+        if (at != nullptr || record_block::damagedRecords != damagedBefore || ar.GetError() != 0) {
+            found.kind = LayoutLoadError::Kind::Damaged;
+            found.fileSize = static_cast<int64_t>(bytes.size());
+            int32_t rootLength = 0;
+            if (bytes.size() >= sizeof(rootLength))
+                std::memcpy(&rootLength, bytes.data(), sizeof(rootLength));  // little-endian hosts
+            found.neededSize = static_cast<int64_t>(rootLength) + record_block::kBlockHeaderBytes;
+            if (at != nullptr && at >= bytes.data() && at <= bytes.data() + bytes.size())
+                found.byte = at - bytes.data();
+        } else if (window == nullptr) {
+            found.kind = LayoutLoadError::Kind::NoRoot;
+        }
+    }
+    if (error != nullptr)
+        *error = found;
+    return window;
 }
 
 }  // namespace
@@ -128,7 +169,7 @@ bool CKVQWindowMgr::Load(const char* path)
         old->Delete();
     root_ = 0;
     // A file without a readable window block leaves no root, like a missing one.
-    CKVQWindow* root = ReadLayoutWindow(path);
+    CKVQWindow* root = ReadLayoutWindow(path, &loadError_);
     if (root == nullptr)
         return false;
     root_ = root->GetWindowHandle();

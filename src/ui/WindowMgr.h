@@ -19,11 +19,27 @@ class CKVQDC;
 class CKVQMessage;
 class CKVQWindow;
 
+// What the last layout load found wrong: why it gave no root, or that the root it gave came
+// from a damaged file (records that end before their fields; the rest was loaded as far as it
+// went, as loaders do).
+struct LayoutLoadError {
+    enum class Kind { None, NotFound, Empty, Json, Damaged, NoRoot };
+    Kind kind = Kind::None;
+    int64_t byte = -1;  // Damaged: the offset in the file where the damage was met, -1 unknown
+    // Damaged: the root's record needs more bytes than the file holds (a cut-short copy).
+    int64_t fileSize = 0;
+    int64_t neededSize = 0;
+    bool IsCutShort() const { return neededSize > fileSize; }
+};
+
 class CKVQWindowMgr {
 public:
     static CKVQWindowMgr& Instance();
 
-    bool Load(const char* path);  // the file's window becomes the new root
+    // The file's window becomes the new root. False when there is none (GetLoadError says why);
+    // a damaged file that still gives a root returns true and is told by GetLoadError.
+    bool Load(const char* path);
+    const LayoutLoadError& GetLoadError() const { return loadError_; }
     bool Save(const char* path);
     void RevisePosInfo(const char* path);
     CKVQWindow* GetRoot() const;
@@ -85,6 +101,7 @@ private:
 
     uint32_t root_ = 0;  // by handle: a root deleted by a script simply stops resolving
     std::string layoutFile_;
+    LayoutLoadError loadError_;
     std::unique_ptr<std::map<std::string, std::vector<uint32_t>>> bookings_;
 
     uint32_t pressed_ = 0;

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "app/StartConfig.h"
+#include "common/Notices.h"
 #include "io/FileSystem.h"
 
 namespace {
@@ -46,6 +47,24 @@ TEST(ConfigParse, MalformedLineEndsParseKeepingEarlierKeys)
 
     EXPECT_EQ(ParseText("[S]\na=1\n=x=y\nb=3\n").Get("S", "b"), "");
     EXPECT_EQ(ParseText("[S]\na=1\n[Lo[g]\nb=2\n").Sections().size(), 1u);
+}
+
+TEST(ConfigParse, EarlyStopIsWarnedOnlyWhenGameOrLogKeysFollow)
+{
+    struct Case {
+        const char* text;
+        const char* warning;  // "" for none
+    };
+    const Case cases[] = {
+        {"[Game]\nwidth=1\n# settings\nheight=2\n", "default.cfg:3: '# settings' has no '=', so the keys after it are not read"},
+        {"[Log]\r\nDebug=d\r\n; note\r\n[Game]\r\nMainUI=a.ui\r\n", "default.cfg:3: '; note' has no '=', so the keys after it are not read"},
+        {"[Game]\n\n=x\nwidth=1\n", "default.cfg:3: '=x' begins with '=', so the keys after it are not read"},
+        {"[Other]\nk=v\n# end\n[Mine]\na=b\n", ""},      // nothing the engine reads is lost
+        {"[Game]\nwidth=1\n# trailing comment\n", ""},      // nothing follows
+        {"intro without =\n[Game]\nwidth=1\n", ""},        // text before the first section is skipped
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(EarlyStopWarning("default.cfg", ParseText(c.text)), c.warning) << c.text;
 }
 
 TEST(ConfigParse, BracketInsideLineStartsSectionThere)
@@ -130,18 +149,26 @@ TEST(GameConfig, SizesReadLikeAtoiAndSaturate)
     EXPECT_EQ(cfg.nScreenHeight, -2147483647 - 1);
 }
 
-TEST(DebugOutput, WritesTextAndLineEndOnlyWhileSwitchIsOn)
+// Developer output reaches standard error (a terminal line, ending in "\n") only while both the
+// game's debug switch and verbose output are on.
+TEST(DebugOutput, WritesTextAndLineEndOnlyWhileSwitchAndVerboseAreOn)
 {
     KVQCoreCfg& cfg = GetCoreCfg();
     const bool saved = cfg.IsDebuging;
-    cfg.IsDebuging = true;
-    testing::internal::CaptureStderr();
-    EXPECT_TRUE(KVQAPI_OutputDebugStr("hello"));
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "hello\r\n");
-    cfg.IsDebuging = false;
-    testing::internal::CaptureStderr();
-    EXPECT_FALSE(KVQAPI_OutputDebugStr("hello"));
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    const bool savedVerbose = notices::IsVerbose();
+    struct Case {
+        bool debugging;
+        bool verbose;
+        const char* written;
+    };
+    for (Case c : {Case{true, true, "hello\n"}, Case{true, false, ""}, Case{false, true, ""}}) {
+        cfg.IsDebuging = c.debugging;
+        notices::SetVerbose(c.verbose);
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(KVQAPI_OutputDebugStr("hello"), c.debugging);
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), c.written) << c.debugging << c.verbose;
+    }
+    notices::SetVerbose(savedVerbose);
     cfg.IsDebuging = saved;
 }
 
@@ -209,7 +236,10 @@ TEST_F(LoadConfigTest, MissingFileEmptiesStoreAppliesDefaultsAndIsReportedWhileD
     EXPECT_TRUE(GetCoreCfg().IsDebuging);
     EXPECT_EQ(GetCoreCfg().nScreenWidth, 320);
 
+    const bool savedVerbose = notices::IsVerbose();
+    notices::SetVerbose(true);
     testing::internal::CaptureStderr();
     EXPECT_FALSE(LoadConfig());
-    EXPECT_NE(testing::internal::GetCapturedStderr().find("can not load default.cfg\r\n"), std::string::npos);
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("can not load default.cfg\n"), std::string::npos);
+    notices::SetVerbose(savedVerbose);
 }

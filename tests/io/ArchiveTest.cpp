@@ -202,19 +202,33 @@ TEST(ArchiveByteOrder, ChildCreatesSeveralArchives)
     EXPECT_FALSE(CIArchive::IsHostBigEndian());
 }
 
-TEST(ArchiveByteOrder, AnnouncedOncePerProcess)
+// The child's standard output and standard error together.
+std::string RunByteOrderChild(const char* verbose)
 {
-    std::string command = "KVQ_BYTE_ORDER_CHILD=1 /proc/" + std::to_string(getpid()) +
+    std::string command = std::string("KVQ_VERBOSE=") + verbose + " KVQ_BYTE_ORDER_CHILD=1 /proc/" +
+                          std::to_string(getpid()) +
                           "/exe --gtest_filter=ArchiveByteOrder.ChildCreatesSeveralArchives 2>&1";
     FILE* child = popen(command.c_str(), "r");
-    ASSERT_NE(child, nullptr);
+    if (child == nullptr)
+        return "popen failed";
     std::string output;
     char chunk[512];
     size_t n;
     while ((n = std::fread(chunk, 1, sizeof(chunk), child)) > 0)
         output.append(chunk, n);
     EXPECT_EQ(pclose(child), 0) << output;
+    return output;
+}
+
+TEST(ArchiveByteOrder, AnnouncedOncePerProcess)
+{
+    std::string output = RunByteOrderChild("1");
     size_t first = output.find("\nLitteEndian=0\n");
     ASSERT_NE(first, std::string::npos) << output;
     EXPECT_EQ(output.find("LitteEndian", first + 5), std::string::npos) << output;
+}
+
+TEST(ArchiveByteOrder, SilentUnlessVerbose)
+{
+    EXPECT_EQ(RunByteOrderChild("0").find("LitteEndian"), std::string::npos);
 }

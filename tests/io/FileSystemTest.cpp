@@ -223,12 +223,26 @@ TEST_F(FileSystemTest, NamedPipesAreRefusedWithoutWaiting)
     EXPECT_EQ(size, -1);
 }
 
-TEST_F(FileSystemTest, DiskMissesAreAppendedToTheLog)
+TEST_F(FileSystemTest, DiskMissesAreAppendedToTheLogOncePerName)
 {
-    EXPECT_EQ(OpenDisk("nope.txt"), "<none>");
-    EXPECT_EQ(OpenDisk("dir\\nope2.txt"), "<none>");
+    // A name looked up every frame (a missing image) is written once, not once per frame.
+    for (int frame = 0; frame < 3; ++frame) {
+        EXPECT_EQ(OpenDisk("nope.txt"), "<none>");
+        EXPECT_EQ(OpenDisk("dir\\nope2.txt"), "<none>");
+    }
     EXPECT_EQ(OpenDisk(""), "<none>");
     EXPECT_EQ(MissLog(), "\nnope.txt\ndir\\nope2.txt");
+}
+
+TEST_F(FileSystemTest, LookupDescriptionNamesEveryPlaceSearched)
+{
+    GetFileSystem().AddSearchPath("extra");
+    MakePackage({{"x.txt", "x"}});
+    const std::string bare = GetFileSystem().DescribeLookup("a.png");
+    for (const std::string& place : {app_, std::string("extra/"), std::string("package game.KVQ"), app_ + "png/",
+                                     "every folder below " + app_})
+        EXPECT_NE(bare.find(place), std::string::npos) << place << " not in " << bare;
+    EXPECT_EQ(GetFileSystem().DescribeLookup("ui\\main.ui"), "package game.KVQ, " + app_ + "ui/main.ui");
 }
 
 TEST_F(FileSystemTest, ExtractionCopiesAPackagedFileAndSkipsSameSize)

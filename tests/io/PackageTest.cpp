@@ -272,6 +272,30 @@ TEST(PackageLoad, TruncatedOrMissingFiles)
     EXPECT_EQ(package.OpenEntry(PackageEntry{"x", 16, 1}), nullptr);
 }
 
+TEST(PackageLoad, DamageOfTheHeaderOrDirectoryIsDescribed)
+{
+    struct Case {
+        const char* what;
+        Bytes bytes;
+        const char* damage;  // "" when the package is sound
+    };
+    const Case cases[] = {
+        {"sound", PackageWriter().Header(18, 1).Raw("ab").Record("a", 16, 2).bytes, ""},
+        {"short header", Text(".map\x01"), "its header is cut short (5 bytes; a header takes 16)"},
+        {"offset outside", PackageWriter().Header(900, 1).bytes, "its directory offset 900 lies outside the file (16 bytes)"},
+        {"negative count", PackageWriter().Header(16, -2).bytes, "its entry count is negative (-2)"},
+        {"count beyond the records", PackageWriter().Header(16, 3).Record("a", 16, 0).bytes,
+         "its directory lists 3 entries, but only 1 can be read (entry 2 at byte 34 runs past the end of the file)"},
+    };
+    for (const Case& c : cases) {
+        TempFolder t;
+        WriteFile(t / "p.KVQ", c.bytes);
+        CPackage package;
+        ASSERT_TRUE(package.Load(t / "p.KVQ")) << c.what;
+        EXPECT_EQ(package.Damage(), c.damage) << c.what;
+    }
+}
+
 // The builder writes beside the output and replaces it only when the package is complete.
 TEST(PackageBuild, OutputThatIsAlsoAnInputKeepsItsBytes)
 {

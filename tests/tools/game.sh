@@ -60,6 +60,39 @@ else
   fail "kvqtool pack could not build the test package"
 fi
 
+# kvqgame DIR: a folder as the only argument is the game to run, as --root names it; a layout
+# file there is still the classic command line.
+out="$("$game" --report "$scratch/sized" 2>/dev/null)"; rc=$?
+[ $rc -eq 0 ] || fail "kvqgame DIR exits $rc"
+expect "$out" "application folder: $scratch/sized/"
+expect "$out" "screen: 640x480"
+out="$(cd "$scratch/game" && "$game" --report --root . ui/a.ui 2>/dev/null)"
+expect "$out" "start layout: ui/a.ui (command line, found)"
+
+# Quiet by default: the assembled demo, run headless, writes only its result lines; --verbose
+# (or KVQ_VERBOSE=1) adds the developer output on standard error.
+built="$(dirname "$game")/../games/demo"
+if [ -f "$built/ui/main.ui" ]; then
+  cp -R "$built" "$scratch/built-demo"
+  "$game" --headless --device software --ticks 20 --screenshot "$scratch/demo.png" "$scratch/built-demo" \
+    >"$scratch/demo.out" 2>"$scratch/demo.err"; rc=$?
+  [ $rc -eq 0 ] || fail "kvqgame --headless DIR on the demo exits $rc: $(head -3 "$scratch/demo.err")"
+  [ -s "$scratch/demo.err" ] && fail "the demo's headless run wrote to standard error: $(head -5 "$scratch/demo.err")"
+  grep -vE '^(demo: .*|screenshot: .*)$' "$scratch/demo.out" && fail "the demo's headless run printed more than its results"
+  "$game" --headless --device software --ticks 2 --verbose "$scratch/built-demo" >/dev/null 2>"$scratch/verbose.err"
+  grep -qF "RegisterClass Success!" "$scratch/verbose.err" || fail "--verbose shows no developer output"
+  grep -qF "LitteEndian=0" "$scratch/verbose.err" || fail "--verbose does not show the archive's byte order"
+  KVQ_VERBOSE=1 "$game" --headless --device software --ticks 2 "$scratch/built-demo" >/dev/null 2>"$scratch/env.err"
+  grep -qF "RegisterClass Success!" "$scratch/env.err" || fail "KVQ_VERBOSE=1 shows no developer output"
+  "$tool" layout dump "$built/ui/main.ui" >"$scratch/dump.json" 2>"$scratch/dump.err" || fail "layout dump of the demo fails"
+  [ -s "$scratch/dump.err" ] && fail "kvqtool layout dump wrote to standard error: $(head -3 "$scratch/dump.err")"
+  head -c 1 "$scratch/dump.json" | grep -q '{' || fail "kvqtool layout dump does not begin with the JSON"
+  "$tool" --verbose layout dump "$built/ui/main.ui" 2>&1 >/dev/null | grep -qF "LitteEndian=0" ||
+    fail "kvqtool --verbose shows no developer output"
+else
+  fail "the assembled demo is missing at $built"
+fi
+
 # Bad options.
 "$game" --no-such-option >/dev/null 2>&1; rc=$?
 [ $rc -eq 1 ] || fail "unknown option exits $rc"

@@ -43,6 +43,10 @@ int RunCfg(const ToolArgs& args)
 
     ConfigStore store;
     store.Parse(text.data(), text.size());
+    // The same warning the game gives, naming the file as it was given here.
+    const std::string warning = EarlyStopWarning(path, store);
+    if (!warning.empty())
+        std::fprintf(stderr, "kvqtool cfg: %s\n", warning.c_str());
 
     if (args.size() == 3) {
         // A missing key reads as an empty value in the engine, so it prints nothing.

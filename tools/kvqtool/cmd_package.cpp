@@ -136,6 +136,8 @@ int RunList(const ToolArgs& args)
                     entry.declaredSize, entry.size);
         status = ToolError(cmd, TruncatedMessage(args[0], entry));
     }
+    if (!package.Damage().empty())
+        status = ToolError(cmd, args[0] + ": damaged: " + package.Damage());
     return status;
 }
 

@@ -7,7 +7,7 @@
 #include <system_error>
 
 #include "Commands.h"
-#include "io/Archive.h"
+#include "common/Notices.h"
 #include "io/FileSystem.h"
 
 namespace {
@@ -29,8 +29,9 @@ const ToolCommand kCommands[] = {
 void PrintUsage(FILE* out)
 {
     std::fprintf(out,
-                 "usage: kvqtool [--root DIR] COMMAND [ARGS...]\n\n"
-                 "  --root DIR   the game's application folder (default: the executable's folder)\n\n"
+                 "usage: kvqtool [--root DIR] [--verbose] COMMAND [ARGS...]\n\n"
+                 "  --root DIR   the game's application folder (default: the executable's folder)\n"
+                 "  --verbose    show the engine's developer output on standard error\n\n"
                  "commands:\n");
     for (const ToolCommand& c : kCommands)
         std::fprintf(out, "  %-7s %-32s %s\n", c.name, c.usage, c.summary);
@@ -61,8 +62,9 @@ bool WantsHelp(const char* command, const ToolArgs& args)
 
 int main(int argc, char** argv)
 {
-    // Standard output carries data ("cat" writes an entry's exact bytes).
-    CIArchive::SetByteOrderNoticeStream(stderr);
+    // Standard output carries only results ("cat" writes an entry's exact bytes); notices and
+    // developer output (with --verbose) go to standard error.
+    notices::SetProgramName("kvqtool");
     int i = 1;
     std::string root;
     bool haveRoot = false;
@@ -71,6 +73,11 @@ int main(int argc, char** argv)
         if (opt == "--help" || opt == "-h") {
             PrintUsage(stdout);
             return 0;
+        }
+        if (opt == "--verbose") {
+            notices::SetVerbose(true);
+            ++i;
+            continue;
         }
         if (opt == "--root") {
             if (i + 1 >= argc) {
