@@ -720,13 +720,13 @@ bool CKVQLuaHost::DoFile(const char* path)
     return false;
 }
 
-bool CKVQLuaHost::DoBuffer(const char* text, size_t length)
+bool CKVQLuaHost::DoBuffer(const char* text, size_t length, const char* chunkName)
 {
     if (state_ == nullptr || text == nullptr)
         return false;
     lua_State* L = state_;
     const int top = lua_gettop(L);
-    int status = luaL_loadbuffer(L, text, length, "");
+    int status = luaL_loadbuffer(L, text, length, chunkName != nullptr ? chunkName : "");
     if (status == 0)
         status = ProtectedCall(0);
     if (status == 0) {

@@ -79,8 +79,10 @@ public:
     // Runs a script file once; a file that ran before and still has the same length is not run
     // again. False when the file is missing (silently) or fails (reported).
     bool DoFile(const char* path);
-    // Compiles and runs text; the chunk name is "". Failures set the last error only.
-    bool DoBuffer(const char* text, size_t length);
+    // Compiles and runs text under a chunk name ("" by default; a name starting with "=" is shown
+    // as it is in error texts, so an error can say which layout entry it came from). Failures set
+    // the last error only.
+    bool DoBuffer(const char* text, size_t length, const char* chunkName = "");
 
     int32_t RefName(const char* name);
     int32_t RefObject(void* object, const char* className);

@@ -41,6 +41,13 @@ cfg-stops-early     | tool cfg default.cfg      | 0 | 1 | kvqtool cfg: default.c
 missing-cfg         | game --ticks 3 ui/main.ui | 0 | 1 | kvqgame: default.cfg: not found in 
 missing-image       | game --ticks 30 >/dev/null 2>&1; cat file_no_exist.txt | 0 | 1 | nothing.png
 script-quits        | game --screenshot shot.png | 0 | 1 | screenshot: 
+missing-image       | game --ticks 30           | 0 | 1 | kvqgame: missing image 'png/nothing.png' (looked in: 
+script-error        | game --ticks 30           | 0 | 1 | kvqgame: script error: 
+script-error        | game --ticks 30           | 0 | 1 | kvqgame: script error: LuaLogic 'logic' LuaScript of HeadlessUpdate:1: attempt to call global 'undefined_fn' (a nil value) (window 'root', message 'OnUpdate')
+script-error        | game --ticks 30           | 0 | 1 | (window 'root', message 'OnUpdate')' repeated 28 more times
+missing-function    | game --ticks 30           | 0 | 1 | kvqgame: script error: NoSuchUpdate Find lua global function no exist (window 'root', message 'OnUpdate')
+missing-script-file | game --ticks 10           | 0 | 1 | kvqgame: missing script 'lua/nope.lua' (looked in: 
+missing-sound       | game --ticks 30           | 0 | 1 | kvqgame: missing sound 'boom.wav' (looked in: 
 ROWS
 )
 
@@ -98,6 +105,27 @@ situation_script-quits() {
   sed -i 's/w:GetChild(.mover.):SetPos(p) end/w:GetChild('"'"'mover'"'"'):SetPos(p); if updates == 5 then KVQAPI_Quit() end end/' ui/main.json
   grep -q KVQAPI_Quit ui/main.json || return 1
   timeout 60 "$kvqtool" layout build ui/main.json ui/main.ui >/dev/null
+}
+
+edit_layout() { # PYTHON: edits the layout JSON (as `layout`; root logic entry as `entry`) and rebuilds it
+  python3 - "$1" <<'PY' || return 1
+import json, sys
+layout = json.load(open("ui/main.json"))
+logic = layout["window"]["RenderLst"][1]["object"]
+entry = logic["entries"][0]
+exec(sys.argv[1])
+json.dump(layout, open("ui/main.json", "w"), indent=1)
+PY
+  timeout 60 "$kvqtool" layout build ui/main.json ui/main.ui >/dev/null
+}
+situation_script-error() {
+  set_cfg Debug true
+  edit_layout "entry['LuaScript'] = entry['LuaScript'].replace('SetPos(p) end', 'SetPos(p); undefined_fn() end')"
+}
+situation_missing-function() { edit_layout "entry['LuaFunc'] = 'NoSuchUpdate'"; }
+situation_missing-script-file() { edit_layout "logic['strLuaFile'] = 'lua/nope.lua'"; }
+situation_missing-sound() {
+  edit_layout "entry['LuaScript'] = entry['LuaScript'].replace('SetPos(p) end', 'SetPos(p); SimpleAudioEngine:sharedEngine():playEffect(\"boom.wav\", 0) end')"
 }
 
 # ---------------------------------------------------------------------------------------------

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 extern "C" {
 #include <lua.h>
@@ -299,8 +300,11 @@ int32_t CRenderObject_LuaLogic::Call(const char* name, CKVQWindow* window, CKVQM
     if (entry->LuaFuncRef == -1 && !entry->LuaScript.IsEmpty() && !entry->LuaFunc.IsEmpty()) {
         entry->LuaFuncRef = host->RefName(entry->LuaFunc.c_str());
         if (entry->LuaFuncRef == -1 || !IsFunctionDefined(*host, entry->LuaFunc.c_str())) {
+            // Errors in the entry's code name the logic and the handler it defines.
+            const std::string chunk =
+                std::string("=LuaLogic '") + Name.c_str() + "' LuaScript of " + entry->LuaFunc.c_str();
             const char* script = entry->LuaScript.c_str();
-            host->DoBuffer(script, std::strlen(script));
+            host->DoBuffer(script, std::strlen(script), chunk.c_str());
         }
     }
     if (entry->LuaFuncRef == -1)
