@@ -17,11 +17,13 @@
 #include "io/EditHook.h"
 #include "io/MemFile.h"
 #include "render/RenderRegistry.h"
+#include "render/logic/BridgeMessage.h"
 #include "render/pictures/PictureMix.h"
 #include "support/Bytes.h"
 #include "support/RecordingDC.h"
 #include "ui/Message.h"
 #include "ui/Window.h"
+#include "ui/WindowMgr.h"
 
 namespace {
 
@@ -278,6 +280,43 @@ TEST_F(PictureMixTest, OneUploadPerMessageAndOnlyWhileTheButtonIsHeld)
     mix->ProcMessage(window, "OnBeginBrush", nullptr, nullptr);
     EXPECT_EQ(mix->lastBrush, (KVQPoint{w.left + 10, w.top + 10}));
     window->Delete();
+    WindowModule::Get().ReleaseDeleted();
+}
+
+// A press and a release forwarded as strokes through the window manager: the press holds the
+// button, so its stroke paints; the release has let go of it, so its stroke is ignored.
+TEST_F(PictureMixTest, StrokesSentOnPressPaintAndOnReleaseDoNot)
+{
+    AddImage("canvas", 32, 32, kCanvas);
+    AddImage("brush", 1, 1, Px{1, 2, 3, 255});
+    AddImage("mask", 1, 1, Px{255, 255, 255, 255});
+    CKVQWindow* root = CKVQWindow::New();
+    root->Layout = LayoutRect{0, 0, 0, 0, 0, 200, 0, 200};
+    CKVQWindow* canvas = CKVQWindow::New();
+    canvas->Layout = LayoutRect{0, 0, 0, 0, 10, 42, 10, 42};
+    root->AppendChild(canvas);
+    auto* mix = new CRenderObject_PitctureMix;
+    Name(*mix, "canvas", "mask", "brush");
+    canvas->AddRender(mix);
+    auto* bridge = new CRenderObject_BridgeMessage;
+    for (const char* msg : {"OnLClickDown", "OnLClickUp"}) {
+        bridge->ExecuteCommand("AddMsg");
+        bridge->links.back()->nLinkType = CRenderObject_BridgeMessage::kSelf;
+        bridge->links.back()->msg = msg;
+        bridge->links.back()->transmsg = "OnBrush";
+    }
+    canvas->AddRender(bridge);
+    CKVQWindowMgr& manager = CKVQWindowMgr::Instance();
+    manager.SetRoot(root);
+    root->OnLoad();
+    GetCoreCfg().IsClickDown = false;
+    manager.OnSysLClickDown(15, 16);
+    manager.OnSysLClickUp(30, 16);
+    EXPECT_EQ(Texel("canvas", 5, 6), (Px{1, 2, 3, 255}));
+    EXPECT_EQ(Texel("canvas", 20, 6), kCanvas);
+    EXPECT_EQ(Texel("canvas", 12, 6), kCanvas);
+    EXPECT_EQ(mix->lastBrush, (KVQPoint{15, 16}));
+    manager.Reset();
     WindowModule::Get().ReleaseDeleted();
 }
 
