@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 #include "app/CoreCfg.h"
 #include "gfx/DC.h"
@@ -283,8 +284,9 @@ bool CRenderObject_PitctureMix::ExecuteCommand(const char* groupPath, const char
         return false;
     // The first segment names the sprite.
     const size_t length = std::strcspn(inside, ":");
-    for (Sprite* sprite : {&picture, &mask, &brush}) {
-        const char* name = sprite == &picture ? Sprite::kDefaultGroup : sprite == &mask ? kMaskGroup : kBrushGroup;
+    const std::pair<const char*, Sprite*> sprites[] = {
+        {Sprite::kDefaultGroup, &picture}, {kMaskGroup, &mask}, {kBrushGroup, &brush}};
+    for (const auto& [name, sprite] : sprites) {
         if (std::strlen(name) == length && std::strncmp(inside, name, length) == 0)
             return sprite->ExecuteRectCommand(command);
     }
