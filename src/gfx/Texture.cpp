@@ -229,6 +229,7 @@ void CKVQOpenGLESTexture::EnsureUploaded()
 
 void CKVQOpenGLESTexture::Refresh()
 {
+    ++refreshCount_;
     if (pixels_.empty() || !g_uploadsEnabled)
         return;
     if (glName_ == -1) {
@@ -306,6 +307,17 @@ void CKVQImageTexture::GetRect(KVQRect& rect)
 void CKVQImageTexture::Paste(int32_t x, int32_t y, const uint8_t* pixels, int32_t width, int32_t height, bool blend)
 {
     PasteInto(GetBits(), texWidth_, texHeight_, x, y, pixels, width, height, blend);
+}
+
+TexturePixels GetTexturePixels(ITextureObject* texture)
+{
+    TexturePixels view;
+    if (texture == nullptr || texture->GetBits() == nullptr)
+        return view;
+    view.bits = texture->GetBits();
+    view.pitch = texture->GetTexWidth();
+    view.rows = texture->GetTexHeight();
+    return view;
 }
 
 // ---- handles and creation ----

@@ -30,6 +30,8 @@ public:
     virtual ~ITextureObject() = default;
     // Pixel copy: 8-bit R, G, B, A per pixel, rows of GetTexWidth() pixels.
     virtual uint8_t* GetBits() = 0;
+    // Uploads the pixel copy again after it was changed in place (memory images draw from the copy
+    // itself, so for them it only counts).
     virtual void Refresh() = 0;
     // Releases the GPU texture and the pixel copy and deletes the object.
     virtual void Destroy() = 0;
@@ -47,7 +49,30 @@ public:
     // by its alpha. The part outside the allocated area is cut off.
     virtual void Paste(int32_t x, int32_t y, const uint8_t* pixels, int32_t width, int32_t height, bool blend) = 0;
     virtual int32_t GetKind() = 0;
+
+    // How often Refresh was asked for: painting promises one upload per stroke message.
+    uint32_t GetRefreshCount() const { return refreshCount_; }
+
+protected:
+    uint32_t refreshCount_ = 0;
 };
+
+// The pixel copy of a texture as painting addresses it: texel (x, y) starts at
+// bits + (y * pitch + x) * 4, for 0 <= x < pitch and 0 <= y < rows (the allocated area, padding
+// included). Null bits when the texture has no copy.
+struct TexturePixels {
+    uint8_t* bits = nullptr;
+    int32_t pitch = 0;
+    int32_t rows = 0;
+
+    bool Holds(int64_t x, int64_t y) const { return bits && x >= 0 && y >= 0 && x < pitch && y < rows; }
+    uint8_t* At(int32_t x, int32_t y) const
+    {
+        return bits + (static_cast<size_t>(y) * static_cast<size_t>(pitch) + static_cast<size_t>(x)) * 4;
+    }
+};
+// The pixel-accessible form of a texture of either kind; empty for null.
+TexturePixels GetTexturePixels(ITextureObject* texture);
 
 // The largest side a texture may have: what the image decoder accepts, and far beyond what a
 // device can draw (it keeps a hostile size from allocating absurdly).
@@ -118,7 +143,7 @@ class CKVQImageTexture : public ITextureObject {
 public:
     CKVQImageTexture(const uint8_t* pixels, int32_t width, int32_t height);
     uint8_t* GetBits() override;
-    void Refresh() override {}
+    void Refresh() override { ++refreshCount_; }
     void Destroy() override;
     int32_t GetWidth() override { return width_; }
     int32_t GetHeight() override { return height_; }

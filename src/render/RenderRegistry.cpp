@@ -6,6 +6,7 @@
 #include "render/logic/LuaLogic.h"
 #include "render/logic/MiniLogic.h"
 #include "render/pictures/Picture.h"
+#include "render/pictures/PictureMix.h"
 #include "render/Rectangle.h"
 #include "render/pictures/SpriteList.h"
 #include "render/logic/TimerLogic.h"
@@ -69,6 +70,7 @@ void RegisterRenderClasses()
         {CRenderObject_Rectangle::kClassName, &CRenderObject_Rectangle::Create},
         {CRenderObject_Line::kClassName, &CRenderObject_Line::Create},
         {CRenderObject_Pitcture::kClassName, &CRenderObject_Pitcture::Create},
+        {CRenderObject_PitctureMix::kClassName, &CRenderObject_PitctureMix::Create},
         {CRenderObject_SpriteList::kClassName, &CRenderObject_SpriteList::Create},
         {CRenderObject_BridgeMessage::kClassName, &CRenderObject_BridgeMessage::Create},
         {CRenderObject_MiniLogic::kClassName, &CRenderObject_MiniLogic::Create},

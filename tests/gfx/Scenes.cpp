@@ -7,6 +7,7 @@
 #include "common/Types.h"
 #include "gfx/DC.h"
 #include "gfx/Texture.h"
+#include "render/pictures/PictureMix.h"
 
 namespace scenes {
 
@@ -16,6 +17,7 @@ constexpr const char* kPatternName = "scene-pattern";
 constexpr const char* kRampName = "scene-ramp";
 constexpr const char* kRedName = "scene-red";
 constexpr const char* kRedBlueName = "scene-red-blue";
+constexpr const char* kPaintedName = "scene-painted";  // a private copy of the pattern, painted on
 constexpr int32_t kTextureSide = 16;
 
 constexpr uint32_t Rgba(uint32_t r, uint32_t g, uint32_t b, uint32_t a)
@@ -164,6 +166,32 @@ void AutoScaled(CKVQDC& dc, const Textures& t)
     dc.DrawRect({31, 39, 20, 28}, kBlack);
 }
 
+void PaintedPicture(CKVQDC& dc, const Textures& t)
+{
+    // Brush strokes change the texture's pixels before anything is drawn; both devices must show
+    // them. The copy is made afresh, so every device paints the same pattern.
+    CTextureCache::Instance().RemoveTexture(kPaintedName);
+    GetCoreCfg().IsClickDown = true;
+    CRenderObject_PitctureMix mix;
+    mix.picture.file = kPatternName;
+    mix.picture.clone = kPaintedName;
+    mix.mask.file = kRampName;
+    mix.brush.file = kRedBlueName;
+    mix.picture.fScaleX = mix.picture.fScaleY = 2.0f;
+    mix.BrushHotPos = KVQPoint{5, 3};
+    const KVQRect shown{4, 36, 4, 36};
+    mix.nBlendMode = kBrushBlend;
+    mix.BeginBrush(6, 8);
+    mix.Brush(34, 30, shown);
+    mix.nBlendMode = kBrushXorDest;
+    mix.BeginBrush(8, 32);
+    mix.Brush(30, 10, shown);
+    const int32_t painted = mix.picture.GetTextureId();
+    dc.StretchBlit(painted, {0, 16, 0, 16}, shown, kWhite);
+    dc.Blit(painted, {0, 16, 0, 16}, {42, 58, 4, 20}, kWhite);
+    dc.Blit(t.pattern, {0, 16, 0, 16}, {42, 58, 24, 40}, kWhite);  // the original stays as it was
+}
+
 }  // namespace
 
 Textures AddTextures()
@@ -203,6 +231,7 @@ void RemoveTextures()
     CTextureCache::Instance().RemoveTexture(kRampName);
     CTextureCache::Instance().RemoveTexture(kRedName);
     CTextureCache::Instance().RemoveTexture(kRedBlueName);
+    CTextureCache::Instance().RemoveTexture(kPaintedName);
 }
 
 const std::vector<Scene>& All()
@@ -215,6 +244,7 @@ const std::vector<Scene>& All()
         {"autoscale", AutoScaled, true, false},
         {"scaled_sprites", ScaledSprites, false, false},
         {"clipped_lines", ClippedLines, false, false},
+        {"painted_picture", PaintedPicture, false, false},
     };
     return scenes;
 }

@@ -212,6 +212,26 @@ TEST_F(TextureCacheTest, BlendedPasteMixesAllFourChannelsBySourceAlpha)
     texture->Destroy();
 }
 
+TEST_F(TextureCacheTest, PixelAccessCoversTheAllocatedAreaOfEitherKind)
+{
+    for (int32_t kind : {kTextureOpenGL, kTextureMemoryImage}) {
+        SetTextureKind(kind);
+        const int32_t id = cache.AddTexture("pic", Pattern(5, 3).data(), 5, 3);
+        ITextureObject* texture = cache.GetTextureObject(id);
+        const TexturePixels pixels = GetTexturePixels(texture);
+        ASSERT_NE(pixels.bits, nullptr) << kind;
+        EXPECT_EQ(pixels.pitch, kind == kTextureOpenGL ? 8 : 5);
+        EXPECT_EQ(pixels.rows, kind == kTextureOpenGL ? 4 : 3);
+        EXPECT_EQ(pixels.At(4, 2)[2], 4 ^ 2);
+        EXPECT_TRUE(pixels.Holds(pixels.pitch - 1, pixels.rows - 1));
+        EXPECT_FALSE(pixels.Holds(pixels.pitch, 0));
+        EXPECT_FALSE(pixels.Holds(0, -1));
+        texture->Refresh();
+        EXPECT_EQ(texture->GetRefreshCount(), 1u) << kind;
+    }
+    EXPECT_EQ(GetTexturePixels(nullptr).bits, nullptr);
+}
+
 TEST_F(TextureCacheTest, AFileIsDecodedOncePerName)
 {
     WriteImage("hero.png", Pattern(100, 30), 100, 30);
@@ -388,6 +408,22 @@ TEST_F(GLTextureTest, TexturesMadeBeforeTheContextUploadOnFirstUseAndPastesReach
     const std::vector<uint8_t> gpu = ReadBack(&texture);
     EXPECT_EQ((Pixel{gpu[12], gpu[13], gpu[14], gpu[15]}), (Pixel{255, 255, 255, 255}));
     EXPECT_EQ((Pixel{gpu[0], gpu[1], gpu[2], gpu[3]}), (Pixel{10, 20, 30, 255}));
+}
+
+TEST_F(GLTextureTest, PixelsChangedInPlaceReachTheGPUOnRefresh)
+{
+    const int32_t id = cache.AddTexture("canvas", Solid(3, 2, {10, 20, 30, 255}).data(), 3, 2);
+    auto* texture = dynamic_cast<CKVQOpenGLESTexture*>(cache.GetTextureObject(id));
+    ASSERT_NE(texture, nullptr);
+    const TexturePixels pixels = GetTexturePixels(texture);
+    std::memset(pixels.At(2, 1), 200, 4);
+    EXPECT_NE(ReadBack(texture)[(1 * 4 + 2) * 4], 200) << "the GPU keeps its copy until the refresh";
+    texture->Refresh();
+    EXPECT_EQ(texture->GetRefreshCount(), 1u);
+    const std::vector<uint8_t> gpu = ReadBack(texture);
+    EXPECT_EQ((Pixel{gpu[24], gpu[25], gpu[26], gpu[27]}), (Pixel{200, 200, 200, 200}));
+    EXPECT_EQ((Pixel{gpu[28], gpu[29], gpu[30], gpu[31]}), (Pixel{200, 200, 200, 200})) << "padding follows the edge";
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }
 
 // A recording device that also notes the members only scripts call here.
