@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   g++ cmake ninja-build pkg-config
   libgtest-dev googletest libbenchmark-dev
-  libc6-dev nlohmann-json3-dev
+  libc6-dev nlohmann-json3-dev python3
   liblua5.1-0-dev libtolua++5.1-dev lua-cjson-dev lua-sql-sqlite3-dev libtinyxml-dev
   libsdl2-dev libsdl2-image-dev libsdl2-mixer-dev libglew-dev
   libgl1-mesa-dri libegl-mesa0 libegl1 xvfb xauth
