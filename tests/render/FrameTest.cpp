@@ -103,57 +103,28 @@ protected:
 
 TEST_F(Frames, DrawAsTheGoldenPictures)
 {
-    struct Case {
-        const char* golden;
-        std::function<IRender*()> make;
-        KVQRect rect;
+    using Change = std::function<void(CRenderObject_Frame&)>;
+    const std::pair<const char*, Change> nine[] = {
+        {"frame_nine_pieces", [](auto&) {}},  // edges and centre cut where their strips end
+        {"frame_no_center", [](auto& f) { f.Center.file = ""; }},  // the frame only
+        {"frame_missing_piece", [](auto& f) { f.BottomLeft.file = "none.png"; }},  // the top row, then nothing
+        // A corner's offset counts twice; the margins cut the frame's clip.
+        {"frame_offset_and_margins", [](auto& f) { f.TopLeft.Offset = {2, 1}, f.clip.Clip = {0, 3, 0, 2}; }},
     };
-    const Case cases[] = {
-        // Corners in place, edges and centre tiled and cut where their strips end.
-        {"frame_nine_pieces", [] { auto* f = new CRenderObject_Frame; Fill(*f); return f; }, {3, 60, 4, 45}},
-        // No centre: only the frame is drawn.
-        {"frame_no_center",
-         [] { auto* f = new CRenderObject_Frame; Fill(*f); f->Center.file = ""; return f; }, {3, 60, 4, 45}},
-        // No bottom-left piece: the top row stays, nothing after it is drawn.
-        {"frame_missing_piece",
-         [] { auto* f = new CRenderObject_Frame; Fill(*f); f->BottomLeft.file = "none.png"; return f; }, {3, 60, 4, 45}},
-        // A corner moved by its offset lands twice as far; the margins cut the frame's clip.
-        {"frame_offset_and_margins",
-         [] {
-             auto* f = new CRenderObject_Frame;
-             Fill(*f);
-             f->TopLeft.Offset = KVQPoint{2, 1};
-             f->clip.Clip = KVQRect{0, 3, 0, 2};
-             return f;
-         },
-         {3, 60, 4, 45}},
-        {"frame_horz",
-         [] {
-             auto* f = new CRenderObject_FrameHorz;
-             f->Layout = kWholeWindow;
-             f->Left.file = "tl.png";
-             f->Right.file = "tr.png";
-             f->Center.file = "tc.png";
-             return f;
-         },
-         {2, 61, 10, 30}},
-        {"frame_vert",
-         [] {
-             auto* f = new CRenderObject_FrameVert;
-             f->Layout = kWholeWindow;
-             f->Top.file = "tl.png";
-             f->Bottom.file = "bl.png";
-             f->Center.file = "lc.png";
-             return f;
-         },
-         {20, 40, 1, 46}},
-    };
-    for (const Case& c : cases) {
-        IRender* object = c.make();
-        const std::vector<uint8_t> rgba = Render(*object, c.rect);
-        EXPECT_TRUE(golden::Matches(c.golden, rgba, kWidth, kHeight));
-        DestroyRender(object);
+    for (const auto& [name, change] : nine) {
+        CRenderObject_Frame f;
+        Fill(f);
+        change(f);
+        EXPECT_TRUE(golden::Matches(name, Render(f, {3, 60, 4, 45}), kWidth, kHeight));
     }
+    CRenderObject_FrameHorz horz;
+    horz.Layout = kWholeWindow;
+    horz.Left.file = "tl.png", horz.Right.file = "tr.png", horz.Center.file = "tc.png";
+    EXPECT_TRUE(golden::Matches("frame_horz", Render(horz, {2, 61, 10, 30}), kWidth, kHeight));
+    CRenderObject_FrameVert vert;
+    vert.Layout = kWholeWindow;
+    vert.Top.file = "tl.png", vert.Bottom.file = "bl.png", vert.Center.file = "lc.png";
+    EXPECT_TRUE(golden::Matches("frame_vert", Render(vert, {20, 40, 1, 46}), kWidth, kHeight));
 }
 
 // ---- geometry, as the device receives it ----
@@ -232,41 +203,34 @@ TEST_F(Frames, HugeRectanglesDrawOnlyTheTilesThatShow)
 TEST_F(Frames, RecordsKeepPiecesInStorageOrderThenTheClip)
 {
     CRenderObject_Frame nine;
-    const char* stored[] = {"A", "B", "C", "D", "E", "F", "G", "H", "I"};
-    Sprite* order[] = {&nine.TopLeft,    &nine.TopRight,    &nine.BottomLeft,   &nine.BottomRight, &nine.LeftCenter,
-                       &nine.RightCenter, &nine.TopCenter, &nine.BottomCenter, &nine.Center};
-    for (size_t i = 0; i < 9; ++i)
-        order[i]->file = stored[i];
-    nine.clip.IsClipByParent = 1;
+    Sprite* stored[] = {&nine.TopLeft,    &nine.TopRight,  &nine.BottomLeft,   &nine.BottomRight, &nine.LeftCenter,
+                        &nine.RightCenter, &nine.TopCenter, &nine.BottomCenter, &nine.Center};
     CRenderObject_FrameHorz horz;
-    horz.Left.file = "A";
-    horz.Right.file = "B";
-    horz.Center.file = "C";
     CRenderObject_FrameVert vert;
-    vert.Top.file = "A";
-    vert.Bottom.file = "B";
-    vert.Center.file = "C";
-    for (IRender* object : std::initializer_list<IRender*>{&nine, &horz, &vert}) {
+    const std::vector<std::pair<IRender*, std::vector<Sprite*>>> objects = {
+        {&nine, {std::begin(stored), std::end(stored)}},
+        {&horz, {&horz.Left, &horz.Right, &horz.Center}},
+        {&vert, {&vert.Top, &vert.Bottom, &vert.Center}}};
+    nine.clip.IsClipByParent = 1;
+    for (const auto& [object, pieces] : objects) {
+        for (size_t i = 0; i < pieces.size(); ++i)
+            pieces[i]->file = std::string(1, static_cast<char>('A' + i)).c_str();
         CKVQMessage m(16);
         m.setMode(CIArchive::SM_WRITE);
         object->TransferRecord(m);
         const std::vector<uint8_t> bytes = BytesOf(m);
-        // Each sprite block holds its file: "A", "B", ... in order; the clip comes last.
+        // The files "A", "B", ... in order, each inside its sprite block; the clip settings last.
         size_t at = 0;
-        int found = 0;
+        size_t found = 0;
         for (size_t i = 0; i + 1 < bytes.size(); ++i) {
-            if (bytes[i] == static_cast<uint8_t>('A' + found) && bytes[i + 1] == 0) {
-                at = i;
-                ++found;
-            }
+            if (bytes[i] == 'A' + found && bytes[i + 1] == 0)
+                at = i, ++found;
         }
-        EXPECT_EQ(found, object == &nine ? 9 : 3) << object->GetClassName();
-        // The last file, the rest of its sprite block, then IsClip, Clip and IsClipByParent.
+        EXPECT_EQ(found, pieces.size()) << object->GetClassName();
         ASSERT_EQ(bytes.size() - at, 2u + 82u + 24u) << object->GetClassName();
-        const uint8_t byParent = object == &nine ? 1 : 0;
+        const int byParent = object == &nine ? 1 : 0;
         EXPECT_EQ(std::vector<uint8_t>(bytes.end() - 24, bytes.end()),
-                  Bytes({1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, byParent, 0, 0, 0}))
-            << object->GetClassName();
+                  Bytes({1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, byParent, 0, 0, 0}));
         IRender* copy = object->Clone();
         ASSERT_NE(copy, nullptr) << object->GetClassName();
         CKVQMessage again(16);
