@@ -5,6 +5,9 @@
 #include "render/Line.h"
 #include "render/logic/LuaLogic.h"
 #include "render/logic/MiniLogic.h"
+#include "render/pictures/Frame.h"
+#include "render/pictures/FrameHorz.h"
+#include "render/pictures/FrameVert.h"
 #include "render/pictures/Picture.h"
 #include "render/pictures/PictureMix.h"
 #include "render/Rectangle.h"
@@ -77,6 +80,9 @@ void RegisterRenderClasses()
         {CRenderObject_TimerLogic::kClassName, &CRenderObject_TimerLogic::Create},
         {CRenderObject_LuaLogic::kClassName, &CRenderObject_LuaLogic::Create},
         {CRenderObject_XMLLuaLogic::kClassName, &CRenderObject_XMLLuaLogic::Create},
+        {CRenderObject_Frame::kClassName, &CRenderObject_Frame::Create},
+        {CRenderObject_FrameHorz::kClassName, &CRenderObject_FrameHorz::Create},
+        {CRenderObject_FrameVert::kClassName, &CRenderObject_FrameVert::Create},
     };
     CRenderRegistry& registry = CRenderRegistry::Instance();
     for (const Class& c : kClasses) {

@@ -6,8 +6,11 @@
 #include "app/CoreCfg.h"
 #include "common/Types.h"
 #include "gfx/DC.h"
+#include "gfx/ImageSet.h"
 #include "gfx/Texture.h"
 #include "render/pictures/PictureMix.h"
+#include "render/pictures/Frame.h"
+#include "render/pictures/FrameHorz.h"
 
 namespace scenes {
 
@@ -192,6 +195,53 @@ void PaintedPicture(CKVQDC& dc, const Textures& t)
     dc.Blit(t.pattern, {0, 16, 0, 16}, {42, 58, 24, 40}, kWhite);  // the original stays as it was
 }
 
+// A nine-piece frame and a three-piece bar cut from regions of the pattern, drawn by the render
+// objects themselves: corners in place, edges and centre tiled and cut at the ends of their strips.
+void PieceFrames(CKVQDC& dc, const Textures&)
+{
+    struct Region {
+        const char* name;
+        KVQRect rect;
+    };
+    static const Region kRegions[] = {
+        {"frame-tl", {0, 4, 0, 4}},    {"frame-tr", {12, 16, 0, 4}},  {"frame-bl", {0, 4, 12, 16}},
+        {"frame-br", {12, 16, 12, 16}}, {"frame-tc", {4, 9, 0, 4}},   {"frame-bc", {4, 9, 12, 16}},
+        {"frame-lc", {0, 4, 4, 11}},   {"frame-rc", {12, 16, 4, 11}}, {"frame-cc", {4, 11, 5, 11}},
+    };
+    CImageSet* set = CImageSetManager::Instance().GetSet(kPatternName, false);
+    if (!set)
+        return;
+    for (const Region& r : kRegions)
+        set->SetRect(r.name, r.rect);
+    auto piece = [](Sprite& s, const char* region) {
+        s.file = kPatternName;
+        s.ImageName = region;
+    };
+    CKVQDC* previous = SetCurrentDevice(&dc);
+    dc.FillRect({0, 64, 0, 48}, Rgba(90, 90, 90, 255));
+    const LayoutRect whole{ALIGNED_LEFT, ALIGNED_TOP, ALIGNED_RIGHT, ALIGNED_BOTTOM, 0, 0, 0, 0};
+    CRenderObject_Frame frame;
+    frame.Layout = whole;
+    piece(frame.TopLeft, "frame-tl");
+    piece(frame.TopRight, "frame-tr");
+    piece(frame.BottomLeft, "frame-bl");
+    piece(frame.BottomRight, "frame-br");
+    piece(frame.TopCenter, "frame-tc");
+    piece(frame.BottomCenter, "frame-bc");
+    piece(frame.LeftCenter, "frame-lc");
+    piece(frame.RightCenter, "frame-rc");
+    piece(frame.Center, "frame-cc");
+    frame.TopLeft.fScaleX = frame.TopLeft.fScaleY = 1.5f;  // a stretched corner: 6 x 6
+    frame.Draw({2, 41, 2, 35});
+    CRenderObject_FrameHorz bar;
+    bar.Layout = whole;
+    piece(bar.Left, "frame-lc");
+    piece(bar.Right, "frame-rc");
+    piece(bar.Center, "frame-cc");
+    bar.Draw({3, 61, 38, 46});
+    SetCurrentDevice(previous);
+}
+
 }  // namespace
 
 Textures AddTextures()
@@ -245,6 +295,7 @@ const std::vector<Scene>& All()
         {"scaled_sprites", ScaledSprites, false, false},
         {"clipped_lines", ClippedLines, false, false},
         {"painted_picture", PaintedPicture, false, false},
+        {"piece_frames", PieceFrames, false, false},
     };
     return scenes;
 }

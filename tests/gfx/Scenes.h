@@ -1,8 +1,9 @@
 #pragma once
-// Test scenes drawn through the device interface only, so the same pictures can be drawn by
-// every device kind: fills and lines, blits with clip cutting, stretched and rotated blits, the
-// blend table with colour modulation and transforms, ellipses, a layout under the automatic
-// scale, scaled images whose size is not a power of two, and lines cut by clips. The software device's frames of these scenes are the golden pictures; the OpenGL
+// Test scenes drawn through the device interface, so the same pictures can be drawn by every
+// device kind: fills and lines, blits with clip cutting, stretched and rotated blits, the blend
+// table with colour modulation and transforms, ellipses, a layout under the automatic scale, scaled
+// images whose size is not a power of two, lines cut by clips, and frames that render objects draw
+// from pieces. The software device's frames of these scenes are the golden pictures; the OpenGL
 // device's frames are compared with them.
 
 #include <cstdint>
