@@ -7,6 +7,9 @@
 #include "common/Types.h"
 #include "gfx/DC.h"
 #include "gfx/Texture.h"
+#include "render/controls/HorzScrollBar.h"
+#include "render/controls/ProgressControl.h"
+#include "render/controls/VertScrollBar.h"
 
 namespace scenes {
 
@@ -137,6 +140,34 @@ void ScaledSprites(CKVQDC& dc, const Textures& t)
     dc.RotateBlit(t.red, {0, 10, 0, 10}, {12, 32, 34, 46}, kWhite, 0.3f);
 }
 
+// The controls drawn by their render objects: a vertical and a horizontal scroll bar (white
+// track, arrows, thumb) and two progress bars, one revealed from the left, one from the bottom.
+void Controls(CKVQDC& dc, const Textures&)
+{
+    CKVQDC* previous = SetCurrentDevice(&dc);
+    CRenderObject_VertScrollBar vert;
+    CRenderObject_HorzScrollBar horz;
+    for (CScrollBar* bar : {static_cast<CScrollBar*>(&vert), static_cast<CScrollBar*>(&horz)}) {
+        bar->first.file = bar->second.file = kRedName;
+        bar->thumbSprite.file = kRedBlueName;
+    }
+    vert.Pos = 50;
+    horz.Pos = 100;
+    vert.DrawBar({2, 12, 2, 46});
+    horz.DrawBar({16, 62, 36, 46});
+    CRenderObject_ProgressControl across;
+    across.sprite.file = kPatternName;
+    across.nCurrentProgress = 70;
+    across.DrawProgress({16, 62, 2, 18});
+    CRenderObject_ProgressControl up;
+    up.sprite.file = kRedBlueName;
+    up.mode = CRenderObject_ProgressControl::JION_Y;
+    up.IsBottomToTop = 1;
+    up.nCurrentProgress = 60;
+    up.DrawProgress({16, 26, 20, 34});
+    SetCurrentDevice(previous);
+}
+
 void ClippedLines(CKVQDC& dc, const Textures&)
 {
     dc.FillRect({10, 54, 8, 40}, Rgba(90, 90, 90, 255));
@@ -215,6 +246,7 @@ const std::vector<Scene>& All()
         {"autoscale", AutoScaled, true, false},
         {"scaled_sprites", ScaledSprites, false, false},
         {"clipped_lines", ClippedLines, false, false},
+        {"controls", Controls, false, false},
     };
     return scenes;
 }
