@@ -268,6 +268,12 @@ TEST_F(ScrollBars, RecordEndsWithTheFiveNumbersAndAttributesUseTheClassGroups)
         EXPECT_GE((name[0] == 'V' ? static_cast<IRender&>(bar) : horz).GetAttributeNameRef(name), 0) << name;
     ASSERT_TRUE(bar.SetAttribute(bar.GetAttributeNameRef("VertScrollBar:ScrollInfo:Pos"), "33"));
     EXPECT_EQ(bar.Pos, 33);
+    // The editor copies one sprite's rectangle into another.
+    bar.first.Rect = KVQRect{1, 2, 3, 4};
+    EXPECT_TRUE(bar.ExecuteCommand("VertScrollBar:VertScrollBar:Top:Rect", "Copy"));
+    EXPECT_TRUE(bar.ExecuteCommand("VertScrollBar:VertScrollBar:VerThumbFile:Rect", "Paste"));
+    EXPECT_EQ(bar.thumbSprite.Rect, bar.first.Rect);
+    EXPECT_FALSE(bar.ExecuteCommand("VertScrollBar:VertScrollBar:ScrollInfo", "Paste"));
 }
 
 // ---- drawing ----
