@@ -266,12 +266,12 @@ void CScrollBar::Release()
 
 void CScrollBar::StopRepeat()
 {
-    CKVQTimerSystem& timers = CKVQTimerSystem::Instance();
-    if (timer1 != 0)
-        timers.KillTimer(timer1);
-    if (timer2 != 0)
-        timers.KillTimer(timer2);
-    timer1 = timer2 = 0;
+    // Only a running repeat reaches for the timers (bars may outlive them at exit).
+    for (uint32_t* id : {&timer1, &timer2}) {
+        if (*id != 0)
+            CKVQTimerSystem::Instance().KillTimer(*id);
+        *id = 0;
+    }
 }
 
 void CScrollBar::Step(CKVQWindow* window, int32_t direction)
