@@ -1,6 +1,9 @@
 #include "render/RenderRegistry.h"
 
 
+#include "render/controls/HorzScrollBar.h"
+#include "render/controls/ProgressControl.h"
+#include "render/controls/VertScrollBar.h"
 #include "render/logic/BridgeMessage.h"
 #include "render/Line.h"
 #include "render/logic/LuaLogic.h"
@@ -72,12 +75,15 @@ void RegisterRenderClasses()
     static const Class kClasses[] = {
         {CRenderObject_Rectangle::kClassName, &CRenderObject_Rectangle::Create},
         {CRenderObject_Line::kClassName, &CRenderObject_Line::Create},
+        {CRenderObject_VertScrollBar::kClassName, &CRenderObject_VertScrollBar::Create},
+        {CRenderObject_HorzScrollBar::kClassName, &CRenderObject_HorzScrollBar::Create},
         {CRenderObject_Pitcture::kClassName, &CRenderObject_Pitcture::Create},
         {CRenderObject_PitctureMix::kClassName, &CRenderObject_PitctureMix::Create},
         {CRenderObject_SpriteList::kClassName, &CRenderObject_SpriteList::Create},
         {CRenderObject_BridgeMessage::kClassName, &CRenderObject_BridgeMessage::Create},
         {CRenderObject_MiniLogic::kClassName, &CRenderObject_MiniLogic::Create},
         {CRenderObject_TimerLogic::kClassName, &CRenderObject_TimerLogic::Create},
+        {CRenderObject_ProgressControl::kClassName, &CRenderObject_ProgressControl::Create},
         {CRenderObject_LuaLogic::kClassName, &CRenderObject_LuaLogic::Create},
         {CRenderObject_XMLLuaLogic::kClassName, &CRenderObject_XMLLuaLogic::Create},
         {CRenderObject_Frame::kClassName, &CRenderObject_Frame::Create},

@@ -11,6 +11,9 @@
 #include "render/pictures/PictureMix.h"
 #include "render/pictures/Frame.h"
 #include "render/pictures/FrameHorz.h"
+#include "render/controls/HorzScrollBar.h"
+#include "render/controls/ProgressControl.h"
+#include "render/controls/VertScrollBar.h"
 
 namespace scenes {
 
@@ -140,6 +143,34 @@ void ScaledSprites(CKVQDC& dc, const Textures& t)
     dc.StretchBlit(t.redBlue, {0, 10, 0, 6}, {34, 62, 24, 44}, kWhite);
     dc.PopClip();
     dc.RotateBlit(t.red, {0, 10, 0, 10}, {12, 32, 34, 46}, kWhite, 0.3f);
+}
+
+// The controls drawn by their render objects: a vertical and a horizontal scroll bar (white
+// track, arrows, thumb) and two progress bars, one revealed from the left, one from the bottom.
+void Controls(CKVQDC& dc, const Textures&)
+{
+    CKVQDC* previous = SetCurrentDevice(&dc);
+    CRenderObject_VertScrollBar vert;
+    CRenderObject_HorzScrollBar horz;
+    for (CScrollBar* bar : {static_cast<CScrollBar*>(&vert), static_cast<CScrollBar*>(&horz)}) {
+        bar->first.file = bar->second.file = kRedName;
+        bar->thumbSprite.file = kRedBlueName;
+    }
+    vert.Pos = 50;
+    horz.Pos = 100;
+    vert.DrawBar({2, 12, 2, 46});
+    horz.DrawBar({16, 62, 36, 46});
+    CRenderObject_ProgressControl across;
+    across.sprite.file = kPatternName;
+    across.nCurrentProgress = 70;
+    across.DrawProgress({16, 62, 2, 18});
+    CRenderObject_ProgressControl up;
+    up.sprite.file = kRedBlueName;
+    up.mode = CRenderObject_ProgressControl::JION_Y;
+    up.IsBottomToTop = 1;
+    up.nCurrentProgress = 60;
+    up.DrawProgress({16, 26, 20, 34});
+    SetCurrentDevice(previous);
 }
 
 void ClippedLines(CKVQDC& dc, const Textures&)
@@ -296,6 +327,7 @@ const std::vector<Scene>& All()
         {"clipped_lines", ClippedLines, false, false},
         {"painted_picture", PaintedPicture, false, false},
         {"piece_frames", PieceFrames, false, false},
+        {"controls", Controls, false, false},
     };
     return scenes;
 }

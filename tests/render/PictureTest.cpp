@@ -533,12 +533,13 @@ TEST_F(Pictures, SpriteListEditorCommandsAddDeleteAndCopyRects)
 TEST_F(Pictures, ClassesTakeTheirPlaceInTheStartUpOrderAndNameTheirAttributes)
 {
     const std::string& classes = CRenderRegistry::Instance().GetClassListText();
-    // In order, whatever other classes stand between them.
+    // In order, whatever other classes take their places between them.
     size_t at = 0;
-    for (const char* name : {"|Line|", "|Picture|", "|SpriteList|", "|BridgeMessage|"}) {
-        const size_t found = classes.find(name, at);
-        EXPECT_NE(found, std::string::npos) << name << " in " << classes;
-        at = found == std::string::npos ? at : found + 1;
+    for (const char* name : {"|Line|", "|VertScrollBar|", "|HorzScrollBar|", "|Picture|", "|PictureMix|",
+                             "|SpriteList|", "|BridgeMessage|", "|TimerLogic|", "|ProgressControl|",
+                             "|LuaLogic|", "|Frame|", "|FrameHorz|", "|FrameVert|"}) {
+        at = classes.find(name, at);
+        ASSERT_NE(at, std::string::npos) << name << " in " << classes;
     }
 
     CRenderObject_Pitcture picture;

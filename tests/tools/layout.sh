@@ -133,7 +133,7 @@ misspelt field|{"window": {"RenderLst": [{"class": "Rectangle", "object": {"FilC
 misspelt window field|{"window": {"children": [{"nam": "x"}]}}|/window/children/0/nam: unknown field (did you mean name?)
 misspelt nested field|{"window": {"RenderLst": [{"class": "Picture", "object": {"Sprite": {"fiel": "a.png"}}}]}}|/window/RenderLst/0/object/Sprite/fiel: unknown field (did you mean file?)
 misspelt top level|{"window": {}, "windos": []}|/windos: unknown field (did you mean window?)
-unknown class|{"window": {"RenderLst": [{"class": "Pictur"}]}}|/window/RenderLst/0/class: unknown class 'Pictur' (did you mean Picture?); the known classes are Rectangle, Line, Picture
+unknown class|{"window": {"RenderLst": [{"class": "Pictur"}]}}|/window/RenderLst/0/class: unknown class 'Pictur' (did you mean Picture?); the known classes are Rectangle, Line, 
 no class|{"window": {"RenderLst": [{"object": {}}]}}|/window/RenderLst/0/class: missing
 label outside the enumeration|{"window": {"RenderLst": [{"class": "Line", "object": {"nLineType": "Diagonal"}}]}}|/window/RenderLst/0/object/nLineType: expected one of Ascend|Descend|Vertical|Horizon|
 index outside the enumeration|{"window": {"RenderLst": [{"class": "Rectangle", "object": {"BlendMode": 10}}]}}|/window/RenderLst/0/object/BlendMode: expected one of Replace|Blend|
