@@ -1,11 +1,13 @@
 #include "render/RenderRegistry.h"
 
 
+#include "render/controls/Animate.h"
 #include "render/logic/BridgeMessage.h"
 #include "render/Line.h"
 #include "render/logic/LuaLogic.h"
 #include "render/logic/MiniLogic.h"
 #include "render/pictures/Picture.h"
+#include "render/pictures/PictureFrame.h"
 #include "render/Rectangle.h"
 #include "render/pictures/SpriteList.h"
 #include "render/logic/TimerLogic.h"
@@ -69,7 +71,9 @@ void RegisterRenderClasses()
         {CRenderObject_Rectangle::kClassName, &CRenderObject_Rectangle::Create},
         {CRenderObject_Line::kClassName, &CRenderObject_Line::Create},
         {CRenderObject_Pitcture::kClassName, &CRenderObject_Pitcture::Create},
+        {CRenderObject_PictureFrame::kClassName, &CRenderObject_PictureFrame::Create},
         {CRenderObject_SpriteList::kClassName, &CRenderObject_SpriteList::Create},
+        {CRenderObject_Animate::kClassName, &CRenderObject_Animate::Create},
         {CRenderObject_BridgeMessage::kClassName, &CRenderObject_BridgeMessage::Create},
         {CRenderObject_MiniLogic::kClassName, &CRenderObject_MiniLogic::Create},
         {CRenderObject_TimerLogic::kClassName, &CRenderObject_TimerLogic::Create},
