@@ -7,6 +7,7 @@
 #include "common/Types.h"
 #include "gfx/DC.h"
 #include "gfx/Texture.h"
+#include "render/pictures/PictureFrame.h"
 
 namespace scenes {
 
@@ -164,6 +165,20 @@ void AutoScaled(CKVQDC& dc, const Textures& t)
     dc.DrawRect({31, 39, 20, 28}, kBlack);
 }
 
+// A picture cut into a frame: corners drawn, edges and centre tiled with the last tiles cut, and
+// a frame without its centre.
+void PictureFrames(CKVQDC& dc, const Textures&)
+{
+    CKVQDC* previous = SetCurrentDevice(&dc);
+    CRenderObject_PictureFrame frame;
+    frame.file = kPatternName;
+    frame.Draw({2, 40, 2, 30});
+    frame.IsDrawFrameOnly = 1;
+    frame.mask = RGBA{255, 200, 120, 255};
+    frame.Draw({42, 62, 14, 46});
+    SetCurrentDevice(previous);
+}
+
 }  // namespace
 
 Textures AddTextures()
@@ -215,6 +230,7 @@ const std::vector<Scene>& All()
         {"autoscale", AutoScaled, true, false},
         {"scaled_sprites", ScaledSprites, false, false},
         {"clipped_lines", ClippedLines, false, false},
+        {"picture_frame", PictureFrames, false, false},
     };
     return scenes;
 }
