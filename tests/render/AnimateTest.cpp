@@ -124,6 +124,28 @@ TEST_F(Animations, FirstDrawStartsOneTimerAndDestructionKillsIt)
     EXPECT_EQ(timers.GetTimerCount(), 0u);
 }
 
+TEST_F(Animations, AnimationsOfOneWindowShareATimerThatOutlivesAllButTheLast)
+{
+    CKVQTimerSystem& timers = CKVQTimerSystem::Instance();
+    CRenderObject_Animate* first = Make({30, 30}, 0, -1);
+    auto* second = new CRenderObject_Animate;
+    second->AddFrame().delay = 30;
+    second->AddFrame().delay = 30;
+    made.back()->AddRender(second);
+    first->Draw(KVQRect{0, 10, 0, 10});
+    second->Draw(KVQRect{0, 10, 0, 10});
+    ASSERT_EQ(first->timerId, second->timerId);
+    made.back()->DelRender(first);
+    WindowModule::Get().ReleaseDeleted();
+    ASSERT_EQ(timers.GetTimerCount(), 1u);
+    second->animate.current = 0;
+    timers.Update(30);
+    EXPECT_EQ(second->animate.current, 1);  // still ticking
+    made.back()->DelRender(second);
+    WindowModule::Get().ReleaseDeleted();
+    EXPECT_EQ(timers.GetTimerCount(), 0u);
+}
+
 TEST_F(Animations, DrawShowsTheCurrentFrameInTheLayoutRectangle)
 {
     const int32_t first = CTextureCache::Instance().AddTexture("f0.png", std::vector<uint8_t>(8 * 4 * 4).data(), 8, 4);

@@ -203,6 +203,10 @@ TEST_F(PictureFrames, MissingImagesRegionsAndTinyRegionsDrawNothing)
     whole.Draw(KVQRect{0, 200, 0, 200});
     EXPECT_EQ(whole.Rect, (KVQRect{0, 96, 0, 96}));
     EXPECT_EQ(dc.Count("Blit"), 4);
+    // Naming another image loads again at the next draw.
+    ASSERT_NE(whole.nTextureID, -1);
+    ASSERT_TRUE(whole.SetAttribute(whole.GetAttributeNameRef("PictureFrame:file"), "other.png"));
+    EXPECT_EQ(whole.nTextureID, -1);
 }
 
 TEST_F(PictureFrames, RecordKeepsFieldOrderAndColourBytes)

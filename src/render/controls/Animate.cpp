@@ -3,6 +3,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
+#include <map>
 
 #include "gfx/DC.h"
 #include "io/Archive.h"
@@ -43,6 +44,27 @@ void TransferFrame(CIArchive& ar, KVQAnimate::Frame& frame)
         block.String(frame.script, "script");
         frame.sprite.Transfer(block);
     });
+}
+
+// The animations that use each timer. The timer system gives the animations of one window one
+// timer (a second SetTimer of the same window and name restarts the first), so the timer is
+// killed only when the last of them goes: removing one animation must not stop the others.
+std::map<uint32_t, int32_t>& TimerUsers()
+{
+    static std::map<uint32_t, int32_t> users;
+    return users;
+}
+
+void ReleaseTimer(uint32_t id)
+{
+    if (id == 0)
+        return;
+    auto found = TimerUsers().find(id);
+    if (found != TimerUsers().end() && --found->second > 0)
+        return;
+    if (found != TimerUsers().end())
+        TimerUsers().erase(found);
+    CKVQTimerSystem::Instance().KillTimer(id);
 }
 
 void OnAnimateHandler(IRender* self, const char*, CKVQWindow* owner, CKVQMessage*, CKVQWindow*)
@@ -111,8 +133,7 @@ CRenderObject_Animate::CRenderObject_Animate()
 
 CRenderObject_Animate::~CRenderObject_Animate()
 {
-    if (timerId != 0)
-        CKVQTimerSystem::Instance().KillTimer(timerId);
+    ReleaseTimer(timerId);
 }
 
 CKVQEditHook& CRenderObject_Animate::AttributeTable() const
@@ -161,7 +182,13 @@ void CRenderObject_Animate::StartTimer()
     CKVQWindow* owner = GetOwner();
     if (!owner || owner->IsDeleted())
         return;
-    timerId = CKVQTimerSystem::Instance().SetTimer(owner, kOnAnimate, animate.Tick(), kForever, kTimerDelay);
+    const uint32_t id = CKVQTimerSystem::Instance().SetTimer(owner, kOnAnimate, animate.Tick(), kForever, kTimerDelay);
+    if (id != timerId) {
+        ReleaseTimer(timerId);  // started again after the editor cleared IsSetTimer
+        timerId = id;
+        if (id != 0)
+            ++TimerUsers()[id];
+    }
     IsSetTimer = timerId != 0 ? 1 : 0;
 }
 
