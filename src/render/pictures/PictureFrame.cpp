@@ -104,6 +104,7 @@ int32_t CRenderObject_PictureFrame::ResolveTexture()
     if (nTextureID != -1 && cache.GetTexture(nTextureID))
         return nTextureID;
     nTextureID = -1;
+    regionKnown_ = false;
     if (file.IsEmpty())
         return -1;
     nTextureID = cache.LoadTexture(file.c_str());
@@ -114,6 +115,10 @@ int32_t CRenderObject_PictureFrame::ResolveTexture()
 
 bool CRenderObject_PictureFrame::FindRegion(KVQRect& region)
 {
+    if (regionKnown_) {
+        region = region_;
+        return true;
+    }
     // Without a region name the frame is cut from the whole image.
     if (!name.IsEmpty()) {
         CImageSetManager& sets = CImageSetManager::Instance();
@@ -133,6 +138,8 @@ bool CRenderObject_PictureFrame::FindRegion(KVQRect& region)
         region = KVQRect{0, texture->GetWidth(), 0, texture->GetHeight()};
         Rect = region;
     }
+    region_ = region;
+    regionKnown_ = true;
     return true;
 }
 

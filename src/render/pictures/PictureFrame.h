@@ -50,5 +50,9 @@ private:
     // The texture id, loading `file` when needed; -1 when there is none.
     int32_t ResolveTexture();
     // The region's rectangle in the texture; false when the image set does not hold `name`.
+    // Kept while the texture stays loaded, so that drawing looks nothing up.
     bool FindRegion(KVQRect& region);
+
+    KVQRect region_{};
+    bool regionKnown_ = false;
 };
