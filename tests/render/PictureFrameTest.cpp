@@ -209,7 +209,7 @@ TEST_F(PictureFrames, MissingImagesRegionsAndTinyRegionsDrawNothing)
     EXPECT_EQ(whole.nTextureID, -1);
 }
 
-TEST_F(PictureFrames, RecordKeepsFieldOrderAndColourBytes)
+TEST_F(PictureFrames, RecordKeepsFieldOrderAndColourBytesAndTheClassItsPlace)
 {
     CRenderObject_PictureFrame f;
     f.file = "a";
@@ -238,6 +238,11 @@ TEST_F(PictureFrames, RecordKeepsFieldOrderAndColourBytes)
     EXPECT_EQ(back->IsDrawFrameOnly, 1);
     DestroyRender(copy);
 
+    const std::string& classes = CRenderRegistry::Instance().GetClassListText();
+    EXPECT_LT(classes.find("|Picture|"), classes.find("|PictureFrame|")) << classes;
+    EXPECT_LT(classes.find("|PictureFrame|"), classes.find("|SpriteList|")) << classes;
+    EXPECT_LT(classes.find("|SpriteList|"), classes.find("|Animate|")) << classes;
+    EXPECT_LT(classes.find("|Animate|"), classes.find("|BridgeMessage|")) << classes;
     const std::vector<std::string> names = f.BoundTable().FullNames();
     for (const char* name : {"PictureFrame:file", "PictureFrame:name", "PictureFrame:type", "PictureFrame:mask:alpha",
                              "PictureFrame:Rect:bottom", "PictureFrame:IsDrawFrameOnly"})
