@@ -4,6 +4,7 @@
 #include "render/controls/HorzScrollBar.h"
 #include "render/controls/ProgressControl.h"
 #include "render/controls/VertScrollBar.h"
+#include "render/controls/Animate.h"
 #include "render/logic/BridgeMessage.h"
 #include "render/Line.h"
 #include "render/logic/LuaLogic.h"
@@ -13,6 +14,7 @@
 #include "render/pictures/FrameVert.h"
 #include "render/pictures/Picture.h"
 #include "render/pictures/PictureMix.h"
+#include "render/pictures/PictureFrame.h"
 #include "render/Rectangle.h"
 #include "render/pictures/SpriteList.h"
 #include "render/logic/TimerLogic.h"
@@ -79,7 +81,9 @@ void RegisterRenderClasses()
         {CRenderObject_HorzScrollBar::kClassName, &CRenderObject_HorzScrollBar::Create},
         {CRenderObject_Pitcture::kClassName, &CRenderObject_Pitcture::Create},
         {CRenderObject_PitctureMix::kClassName, &CRenderObject_PitctureMix::Create},
+        {CRenderObject_PictureFrame::kClassName, &CRenderObject_PictureFrame::Create},
         {CRenderObject_SpriteList::kClassName, &CRenderObject_SpriteList::Create},
+        {CRenderObject_Animate::kClassName, &CRenderObject_Animate::Create},
         {CRenderObject_BridgeMessage::kClassName, &CRenderObject_BridgeMessage::Create},
         {CRenderObject_MiniLogic::kClassName, &CRenderObject_MiniLogic::Create},
         {CRenderObject_TimerLogic::kClassName, &CRenderObject_TimerLogic::Create},

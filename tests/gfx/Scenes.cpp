@@ -14,6 +14,7 @@
 #include "render/controls/HorzScrollBar.h"
 #include "render/controls/ProgressControl.h"
 #include "render/controls/VertScrollBar.h"
+#include "render/pictures/PictureFrame.h"
 
 namespace scenes {
 
@@ -273,6 +274,20 @@ void PieceFrames(CKVQDC& dc, const Textures&)
     SetCurrentDevice(previous);
 }
 
+// A picture cut into a frame: corners drawn, edges and centre tiled with the last tiles cut, and
+// a frame without its centre.
+void PictureFrames(CKVQDC& dc, const Textures&)
+{
+    CKVQDC* previous = SetCurrentDevice(&dc);
+    CRenderObject_PictureFrame frame;
+    frame.file = kPatternName;
+    frame.Draw({2, 40, 2, 30});
+    frame.IsDrawFrameOnly = 1;
+    frame.mask = RGBA{255, 200, 120, 255};
+    frame.Draw({42, 62, 14, 46});
+    SetCurrentDevice(previous);
+}
+
 }  // namespace
 
 Textures AddTextures()
@@ -328,6 +343,7 @@ const std::vector<Scene>& All()
         {"painted_picture", PaintedPicture, false, false},
         {"piece_frames", PieceFrames, false, false},
         {"controls", Controls, false, false},
+        {"picture_frame", PictureFrames, false, false},
     };
     return scenes;
 }

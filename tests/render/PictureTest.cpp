@@ -536,7 +536,7 @@ TEST_F(Pictures, ClassesTakeTheirPlaceInTheStartUpOrderAndNameTheirAttributes)
     // In order, whatever other classes take their places between them.
     size_t at = 0;
     for (const char* name : {"|Line|", "|VertScrollBar|", "|HorzScrollBar|", "|Picture|", "|PictureMix|",
-                             "|SpriteList|", "|BridgeMessage|", "|TimerLogic|", "|ProgressControl|",
+                             "|PictureFrame|", "|SpriteList|", "|Animate|", "|BridgeMessage|", "|TimerLogic|", "|ProgressControl|",
                              "|LuaLogic|", "|Frame|", "|FrameHorz|", "|FrameVert|"}) {
         at = classes.find(name, at);
         ASSERT_NE(at, std::string::npos) << name << " in " << classes;
