@@ -535,9 +535,10 @@ TEST_F(Pictures, ClassesTakeTheirPlaceInTheStartUpOrderAndNameTheirAttributes)
     const std::string& classes = CRenderRegistry::Instance().GetClassListText();
     // In order, whatever other classes take their places between them.
     size_t at = 0;
-    for (const char* name : {"|Line|", "|VertScrollBar|", "|HorzScrollBar|", "|Picture|", "|PictureMix|",
-                             "|PictureFrame|", "|SpriteList|", "|Animate|", "|BridgeMessage|", "|TimerLogic|", "|ProgressControl|",
-                             "|LuaLogic|", "|Frame|", "|FrameHorz|", "|FrameVert|"}) {
+    for (const char* name :
+         {"|Line|", "|VertScrollBar|", "|HorzScrollBar|", "|Picture|", "|PictureMix|", "|PictureFrame|",
+          "|SpriteList|", "|Animate|", "|BridgeMessage|", "|TimerLogic|", "|ProgressControl|", "|LuaLogic|",
+          "|Frame|", "|FrameHorz|", "|FrameVert|"}) {
         at = classes.find(name, at);
         ASSERT_NE(at, std::string::npos) << name << " in " << classes;
     }
