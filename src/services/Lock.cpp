@@ -21,3 +21,9 @@ void CKVQLock::UnLocked()
     }
     mutex_.unlock();
 }
+
+CKVQLock::~CKVQLock()
+{
+    while (depth_ > 0 && owner_ == std::this_thread::get_id())
+        UnLocked();
+}

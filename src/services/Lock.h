@@ -6,6 +6,12 @@
 
 class CKVQLock {
 public:
+    CKVQLock() = default;
+    // A lock deleted (or collected) while its thread holds it is left first.
+    ~CKVQLock();
+    CKVQLock(const CKVQLock&) = delete;
+    CKVQLock& operator=(const CKVQLock&) = delete;
+
     void Locked();
     // Leaves once; a thread that does not hold the lock leaves nothing.
     void UnLocked();

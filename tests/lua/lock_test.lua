@@ -8,7 +8,7 @@ lock:UnLocked()
 lock:UnLocked()  -- not held: nothing
 local kept = CKVQLock.new()
 kept:Locked()
-kept:UnLocked()
+kept:Locked()  -- deleted while held: left first
 kept:delete()
 
 local first = CKVQEvent:new_local()

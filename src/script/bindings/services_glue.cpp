@@ -4,7 +4,9 @@
 #include <cstdint>
 
 #include "script/bindings/geometry_glue.h"
+#include "services/Event.h"
 #include "services/HMAC.h"
+#include "services/Lock.h"
 #include "services/LogSystem.h"
 #include "tolua++.h"
 
@@ -67,9 +69,37 @@ CKVQHMAC* MakeHMAC(lua_State* L)
     return new CKVQHMAC(key != nullptr ? key : "", keyLength, kind);
 }
 
+// obj:delete(): deletes the object once; the userdata is emptied (see DetachScriptObject).
+template <typename T>
+int Delete(lua_State* L, const char* type)
+{
+    tolua_Error err;
+    if (!tolua_isusertype(L, 1, type, 0, &err) || !tolua_isnoobj(L, 2, &err))
+        tolua_error(L, "#ferror in function 'delete'.", &err);
+    if (tolua_tousertype(L, 1, nullptr) == nullptr)
+        tolua_error(L, "invalid 'self' in function 'delete'", nullptr);
+    delete static_cast<T*>(DetachScriptObject(L, 1));
+    return 0;
+}
+
 }  // namespace
 
 namespace services_glue {
+
+int DeleteHMAC(lua_State* L)
+{
+    return Delete<CKVQHMAC>(L, kHMACType);
+}
+
+int DeleteLock(lua_State* L)
+{
+    return Delete<CKVQLock>(L, "CKVQLock");
+}
+
+int DeleteEvent(lua_State* L)
+{
+    return Delete<CKVQEvent>(L, "CKVQEvent");
+}
 
 int NewHMAC(lua_State* L)
 {
