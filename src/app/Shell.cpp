@@ -207,7 +207,7 @@ FrameLoop::FrameLoop(CKVQShell& shell, const ShellOptions& options, ReplayScript
 
 void FrameLoop::Start()
 {
-    if (!options_.headless)
+    if (!options_.headless || options_.realClock)
         return;
     // The tick clock takes its first reading one interval after the system clock's own first
     // reading (a reading of 0 would count as none), so every later pass is one tick due.
@@ -242,7 +242,7 @@ bool FrameLoop::Pass()
         return true;
     }
 
-    if (options_.headless) {
+    if (options_.headless && !options_.realClock) {
         platform::AdvanceVirtualClock(GetCoreCfg().nFrameInterval);
         ++steps_;
         KVQAPI_Update();
@@ -358,7 +358,7 @@ int RunGame(const ShellOptions& options)
                                  "Run with --headless to play without a screen.\n", error.c_str());
         return 1;
     }
-    if (options.headless)
+    if (options.headless && !options.realClock)
         platform::SetVirtualClock(true);
 
     if (!KVQAPI_Init(options.deviceKind, false, &error)) {

@@ -2,7 +2,8 @@
 // The process around the engine: the game window (or none, headless), the window procedure that
 // maps platform events onto the engine's handlers, and the frame loop that handles waiting events
 // first and attempts a tick only when none is waiting. Headless runs move a virtual clock by one
-// tick interval per idle pass, so a run of N ticks is the same to the byte every time.
+// tick interval per idle pass, so a run of N ticks is the same to the byte every time, unless
+// they ask for the real clock.
 
 #include <cstdint>
 #include <functional>
@@ -61,6 +62,9 @@ private:
 // What the command line asks of a run.
 struct ShellOptions {
     bool headless = false;
+    // Headless runs tick on real time (one tick per interval of the wall clock) instead of the
+    // virtual clock, for games that wait on transfers or other work outside the engine.
+    bool realClock = false;
     int32_t deviceKind = 0;  // DeviceKind
     bool limitTicks = false;
     uint64_t ticks = 0;

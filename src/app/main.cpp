@@ -25,6 +25,8 @@ void PrintUsage(FILE* out)
                  "  --root DIR         the game's application folder (default: the executable's folder)\n"
                  "  --headless         run without a screen (offscreen video, silent audio, virtual clock)\n"
                  "  --device KIND      opengl (default) or software\n"
+                 "  --clock KIND       virtual (default when headless) or real: a headless run that\n"
+                 "                     ticks every 33 ms of real time\n"
                  "  --ticks N          stop after N ticks\n"
                  "  --screenshot FILE  write the last frame as PNG when the run ends\n"
                  "  --replay FILE      feed recorded input (lines of \"TICK EVENT ARGS\")\n"
@@ -180,7 +182,7 @@ int main(int argc, char** argv)
             report = true;
         } else if (arg == "--verbose") {
             notices::SetVerbose(true);
-        } else if (arg == "--root" || arg == "--device" || arg == "--ticks" || arg == "--screenshot" ||
+        } else if (arg == "--root" || arg == "--device" || arg == "--clock" || arg == "--ticks" || arg == "--screenshot" ||
                    arg == "--replay") {
             if (!hasValue) {
                 std::fprintf(stderr, "kvqgame: %s needs a value\n", arg.c_str());
@@ -192,6 +194,10 @@ int main(int argc, char** argv)
             } else if (arg == "--device") {
                 if (!ParseDevice(value, options.deviceKind))
                     return Usage("unknown device '" + value + "' (opengl or software)");
+            } else if (arg == "--clock") {
+                if (value != "virtual" && value != "real")
+                    return Usage("unknown clock '" + value + "' (virtual or real)");
+                options.realClock = value == "real";
             } else if (arg == "--ticks") {
                 if (!ParseTicks(value, options.ticks))
                     return Usage("--ticks needs a whole number, not '" + value + "'");
@@ -205,6 +211,9 @@ int main(int argc, char** argv)
             return Usage("unknown option '" + arg + "'");
         }
     }
+
+    if (options.realClock && !options.headless)
+        return Usage("--clock real is for headless runs (a windowed run always uses the real clock)");
 
     TakeGameFolder(words, root);
     std::string folder;

@@ -76,6 +76,18 @@ run ticks --ticks many
 run nodevice --device vulkan
 [ $rc -eq 1 ] || fail "an unknown device exits $rc"
 
+# The real clock ticks on wall time: 15 ticks take about half a second, and give the frame the
+# virtual clock gives after 15 ticks.
+start=$(date +%s%N)
+run real --device software --clock real --ticks 15 --screenshot "$scratch/real.png"
+elapsed=$(( ($(date +%s%N) - start) / 1000000 ))
+[ $rc -eq 0 ] || fail "--clock real exits $rc: $(cat "$scratch/real.err")"
+[ $elapsed -ge 450 ] || fail "15 ticks on the real clock took only $elapsed ms"
+run virtual15 --device software --ticks 15 --screenshot "$scratch/virtual15.png"
+cmp -s "$scratch/real.png" "$scratch/virtual15.png" || fail "the real clock's 15th tick draws another frame"
+run badclock --clock wall
+[ $rc -eq 1 ] || fail "an unknown clock exits $rc"
+
 # Without a display a windowed run says so and points at --headless; --report still only reports.
 env -u DISPLAY -u WAYLAND_DISPLAY timeout 60 "$game" --root "$scratch/game" >"$scratch/window.out" 2>"$scratch/window.err"
 [ $? -eq 1 ] || fail "a windowed run without a display does not exit 1"
