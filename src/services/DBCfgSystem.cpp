@@ -8,10 +8,13 @@ CKVQDBCfgSystem& CKVQDBCfgSystem::Instance()
     return registry;
 }
 
-void CKVQDBCfgSystem::CreateIndex(int32_t n)
+bool CKVQDBCfgSystem::CreateIndex(int32_t n)
 {
+    if (n > kMaxSlots)
+        return false;
     if (n > static_cast<int32_t>(slots_.size()))
         slots_.resize(static_cast<size_t>(n));
+    return true;
 }
 
 int32_t CKVQDBCfgSystem::Load(const char* file)

@@ -22,8 +22,12 @@ public:
     CKVQDBCfgSystem(const CKVQDBCfgSystem&) = delete;
     CKVQDBCfgSystem& operator=(const CKVQDBCfgSystem&) = delete;
 
-    // Grows the slot array to n slots when it is smaller; filled slots stay.
-    void CreateIndex(int32_t n);
+    // A ceiling on the slot array, so a hostile capacity from a script cannot ask for gigabytes.
+    static constexpr int32_t kMaxSlots = 1 << 20;
+
+    // Grows the slot array to n slots when it is smaller; filled slots stay. A capacity above
+    // kMaxSlots is refused (false) and changes nothing.
+    bool CreateIndex(int32_t n);
     // The identifier of the table of that file name, loading and registering it first when it is
     // not registered yet. 0 when the file cannot be opened; a failure registers nothing and uses
     // up no identifier. The slot array grows when it is full, so an early CreateIndex that was

@@ -128,6 +128,8 @@ struct CKVQDBConfig::GroupIndex {
 
 CKVQDBConfig::CKVQDBConfig() = default;
 CKVQDBConfig::~CKVQDBConfig() = default;
+CKVQDBConfig::CKVQDBConfig(CKVQDBConfig&&) noexcept = default;
+CKVQDBConfig& CKVQDBConfig::operator=(CKVQDBConfig&&) noexcept = default;
 
 void CKVQDBConfig::Clear()
 {

@@ -38,6 +38,8 @@ public:
     CKVQDBConfig();
     CKVQDBConfig(const CKVQDBConfig&) = delete;
     CKVQDBConfig& operator=(const CKVQDBConfig&) = delete;
+    CKVQDBConfig(CKVQDBConfig&&) noexcept;
+    CKVQDBConfig& operator=(CKVQDBConfig&&) noexcept;
     ~CKVQDBConfig();
 
     // Reads the game file (packaged or loose) through the file system. False when it cannot be
