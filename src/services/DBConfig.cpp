@@ -209,10 +209,11 @@ void CKVQDBConfig::LoadFromMemory(std::string_view bytes, std::string_view name)
             continue;
         }
         const size_t room = std::min(static_cast<size_t>(end - at), kLinePieceLength);
-        const char* stop = at;
-        const char* const limit = at + room;
-        while (stop < limit && *stop != '\r' && *stop != '\n')
-            ++stop;
+        const char* stop = static_cast<const char*>(std::memchr(at, '\n', room));
+        if (!stop)
+            stop = at + room;
+        if (const void* cr = std::memchr(at, '\r', static_cast<size_t>(stop - at)))
+            stop = static_cast<const char*>(cr);
         ReadRow(std::string_view(at, static_cast<size_t>(stop - at)), lines == 0);
         ++lines;
         at = stop;
@@ -226,44 +227,52 @@ void CKVQDBConfig::LoadFromMemory(std::string_view bytes, std::string_view name)
 
 void CKVQDBConfig::ReadRow(std::string_view line, bool header)
 {
+    const char* const base = line.data();
     size_t start = 0;
-    bool quoted = false;
-    bool numeric = true;
-    bool dotted = false;
-    bool hasQuote = false;
-    for (size_t i = 0; i < line.size(); ++i) {
-        const char c = line[i];
-        if (c == ',' && !quoted) {
-            const std::string_view field = line.substr(start, i - start);
-            if (header) {
-                fieldNames_.emplace_back(QuotedText(field));
-            } else if (numeric) {
-                Cell cell{kInteger, 0, 0};
-                if (dotted) {
-                    cell.kind = kFloat;
-                    cell.value = FloatBits(static_cast<float>(NumericFieldToDouble(field)));
-                } else {
-                    cell.value = static_cast<uint32_t>(TableTextToInt(field));
-                }
-                cells_.push_back(cell);
-            } else {
-                const std::string_view text = hasQuote ? QuotedText(field) : field;
-                cells_.push_back(Cell{kText, static_cast<uint32_t>(texts_.size()), static_cast<uint32_t>(text.size())});
-                texts_.append(text);
+    while (start < line.size()) {
+        const void* found = std::memchr(base + start, ',', line.size() - start);
+        if (!found)
+            break;  // the text after the last comma is no field
+        size_t comma = static_cast<size_t>(static_cast<const char*>(found) - base);
+        const void* quote = std::memchr(base + start, '"', comma - start);
+        if (quote) {
+            // From the first quote on, a comma ends the field only outside quotes.
+            bool quoted = false;
+            size_t i = static_cast<size_t>(static_cast<const char*>(quote) - base);
+            for (; i < line.size(); ++i) {
+                if (line[i] == '"')
+                    quoted = !quoted;
+                else if (line[i] == ',' && !quoted)
+                    break;
             }
-            start = i + 1;
-            numeric = true;
-            dotted = false;
-            hasQuote = false;
+            if (i == line.size())
+                break;
+            comma = i;
+        }
+        const std::string_view field = line.substr(start, comma - start);
+        start = comma + 1;
+        if (header) {
+            fieldNames_.emplace_back(QuotedText(field));
             continue;
         }
-        if (c == '"') {
-            quoted = !quoted;
-            hasQuote = true;
+        bool numeric = true;
+        bool dotted = false;
+        for (const char c : field) {
+            if (!IsNumericChar(c)) {
+                numeric = false;
+                break;
+            }
+            dotted = dotted || c == '.';
         }
-        if (numeric && !IsNumericChar(c))
-            numeric = false;
-        dotted = dotted || c == '.';
+        if (numeric && dotted) {
+            cells_.push_back(Cell{kFloat, FloatBits(static_cast<float>(NumericFieldToDouble(field))), 0});
+        } else if (numeric) {
+            cells_.push_back(Cell{kInteger, static_cast<uint32_t>(TableTextToInt(field)), 0});
+        } else {
+            const std::string_view text = quote ? QuotedText(field) : field;
+            cells_.push_back(Cell{kText, static_cast<uint32_t>(texts_.size()), static_cast<uint32_t>(text.size())});
+            texts_.append(text);
+        }
     }
 }
 
