@@ -128,6 +128,37 @@ namespace {
 // reads what strtod reads once the leading spaces and a lone '+' are stepped over.
 double NumericFieldToDouble(std::string_view field)
 {
+    // The common "digits.digits" with at most 15 digits: both the digits as an integer and the
+    // power of ten are exact doubles, so one division gives the correctly rounded value strtod
+    // gives.
+    {
+        static constexpr double kPowers[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8,
+                                             1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+        size_t i = 0;
+        const bool negative = !field.empty() && field[0] == '-';
+        if (negative)
+            ++i;
+        int64_t digits = 0;
+        int count = 0;
+        int decimals = -1;
+        for (; i < field.size() && count <= 15; ++i) {
+            const char c = field[i];
+            if (c >= '0' && c <= '9') {
+                digits = digits * 10 + (c - '0');
+                ++count;
+                if (decimals >= 0)
+                    ++decimals;
+            } else if (c == '.' && decimals < 0) {
+                decimals = 0;
+            } else {
+                break;
+            }
+        }
+        if (i == field.size() && count > 0 && count <= 15 && decimals >= 0) {
+            const double value = static_cast<double>(digits) / kPowers[decimals];
+            return negative ? -value : value;
+        }
+    }
     size_t at = 0;
     while (at < field.size() && field[at] == ' ')
         ++at;

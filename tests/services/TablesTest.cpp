@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -118,6 +119,20 @@ TEST(TableGetters, HugeFloatsKeepTheirWholeText)
     const CKVQDBConfig big = Read("a,\n340000000000000000000000000000000000000.0,\n");
     EXPECT_EQ(big.GetStringValue(1, 1).size(), 46u);
     EXPECT_EQ(big.GetStringValue(1, 1).substr(39), ".000000");
+}
+
+TEST(TableGetters, FloatCellsHoldWhatAtofReads)
+{
+    const char* const fields[] = {"0.1", "123456.789", "-2.5", "1.", ".5", "-.", "99999999999999.9",
+                                  "0.000000000000001", "1234567890123456.7", " 2.5", "+3.5", "+-1.5", "1.2.3", "0.3"};
+    std::string bytes = "a,\n";
+    for (const char* field : fields)
+        bytes += std::string(field) + ",\n";
+    const CKVQDBConfig table = Read(bytes);
+    for (int32_t row = 1; row <= table.GetRowNums(); ++row) {
+        SCOPED_TRACE(fields[row - 1]);
+        EXPECT_EQ(table.GetFloatValue(1, row), static_cast<float>(std::atof(fields[row - 1])));
+    }
 }
 
 TEST(TableColumns, FieldIndexByNameOrGivenIndex)
