@@ -16,13 +16,14 @@ int tolua_texture_open(lua_State* L);
 int tolua_wave_open(lua_State* L);
 int tolua_audio_open(lua_State* L);
 int tolua_timer_open(lua_State* L);
+int tolua_curl_open(lua_State* L);
 
 void RegisterBindings(lua_State* L)
 {
     // Colours, points, vectors, rectangles and the arrays; messages; windows with their constants;
     // class dictionaries; the window manager; the drawing device; strings; the core configuration
     // with the engine's global functions and the texture functions; sound objects; the audio
-    // engine; timers.
+    // engine; timers; HTTP requests.
     tolua_geometry_open(L);
     tolua_message_open(L);
     tolua_window_open(L);
@@ -35,6 +36,7 @@ void RegisterBindings(lua_State* L)
     tolua_wave_open(L);
     tolua_audio_open(L);
     tolua_timer_open(L);
+    tolua_curl_open(L);
 
     // Last, over every class registered above: tolua++'s own entry points are checked, and the
     // statics can be called with the dot.
