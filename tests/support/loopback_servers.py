@@ -16,6 +16,10 @@ import time
 
 
 class Handler(http.server.BaseHTTPRequestHandler):
+    protocol_version = "HTTP/1.1"  # keeps connections open for reuse
+    wbufsize = -1  # a reply leaves in one write (no wait on delayed acknowledgements)
+    disable_nagle_algorithm = True
+
     def log_message(self, *args):
         pass
 
