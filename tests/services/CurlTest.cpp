@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -13,6 +14,10 @@
 #include <thread>
 
 #include <gtest/gtest.h>
+
+extern "C" {
+#include <lauxlib.h>
+}
 
 #include "script/LuaHost.h"
 #include "script/ScriptTestSupport.h"
@@ -226,6 +231,51 @@ TEST(Transfers, ShutdownCancelsAndDropsQueuedRequests)
     EXPECT_FALSE(client.Dispatch(33));
     EXPECT_EQ(answered, 0);
     client.setTimeout(CKVQCurl::kDefaultTimeout);
+}
+
+}  // namespace
+
+namespace {
+
+// Requests that need no server: misuse from scripts stays a script matter, and each response
+// handed to a named function gives back the registry reference it took.
+TEST(Transfers, ScriptMisuseAndReleasedReferences)
+{
+    CKVQLuaHost& host = InitScriptHost();
+    lua_State* L = host.GetState();
+    const char* script =
+        "answers = 0\n"
+        "function Count(res) answers = answers + 1; kept = res end\n"
+        "local client = CKVQCurl:Instance()\n"
+        "client:send(nil); client:send(5); client.send(); CKVQCurl.send(client, {})\n"
+        "local r = _urlRequest.new()\n"
+        "assert(r.nRequestType == eRequestUnknow and r.data == '' and r.url == '')\n"
+        "r.data = 7; assert(r.data == '', 'a number is no body')\n"
+        "r.func = 'Count'; client:send(r)\n"
+        "sentUse = pcall(function() return r.tag end)\n"
+        "for i = 1, 4 do local q = _urlRequest.new(); q.func = 'Count'; client:send(q) end\n";
+    ASSERT_TRUE(host.DoBuffer(script, std::strlen(script))) << host.GetLastErrorText();
+    EXPECT_FALSE(LuaGlobalIsTrue(L, "sentUse")) << "a sent request is no longer the script's";
+
+    CKVQCurl& client = CKVQCurl::Instance();
+    for (int i = 0; i < 200 && client.PendingResponses() < 5; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_EQ(client.PendingResponses(), 5u);
+    const int before = luaL_ref(L, LUA_REGISTRYINDEX);
+    luaL_unref(L, LUA_REGISTRYINDEX, before);
+    while (client.Dispatch(33)) {
+    }
+    EXPECT_EQ(LuaGlobal(L, "answers"), "5");
+    lua_pushnil(L);
+    const int after = luaL_ref(L, LUA_REGISTRYINDEX);
+    EXPECT_EQ(after, before) << "the name references were released";
+    luaL_unref(L, LUA_REGISTRYINDEX, after);
+
+    const char* late = "lateUse = pcall(function() return kept.nResponseCode end)";
+    ASSERT_TRUE(host.DoBuffer(late, std::strlen(late)));
+    EXPECT_FALSE(LuaGlobalIsTrue(L, "lateUse")) << "a dispatched response is gone";
+    client.Shutdown();
+    ShutdownScriptHost();
 }
 
 }  // namespace
