@@ -253,9 +253,12 @@ TEST(Transfers, ScriptMisuseAndReleasedReferences)
         "r.data = 7; assert(r.data == '', 'a number is no body')\n"
         "r.func = 'Count'; client:send(r)\n"
         "sentUse = pcall(function() return r.tag end)\n"
+        "local d = _urlRequest.new(); d:delete()\n"
+        "deletedTwice = pcall(function() d:delete() end) or pcall(function() client:send(d) end) and false\n"
         "for i = 1, 4 do local q = _urlRequest.new(); q.func = 'Count'; client:send(q) end\n";
     ASSERT_TRUE(host.DoBuffer(script, std::strlen(script))) << host.GetLastErrorText();
     EXPECT_FALSE(LuaGlobalIsTrue(L, "sentUse")) << "a sent request is no longer the script's";
+    EXPECT_FALSE(LuaGlobalIsTrue(L, "deletedTwice")) << "an unsent request is deleted once";
 
     CKVQCurl& client = CKVQCurl::Instance();
     for (int i = 0; i < 200 && client.PendingResponses() < 5; ++i)

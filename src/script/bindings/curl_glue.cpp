@@ -75,4 +75,17 @@ int Send(lua_State* L)
     return 0;
 }
 
+int Delete(lua_State* L)
+{
+    auto* request = SelfAt<_urlRequest>(L, "_urlRequest");
+    if (request == nullptr) {
+        lua_pushstring(L, "_urlRequest:delete: not a live request (sent or deleted already)");
+        return lua_error(L);
+    }
+    if (CKVQLuaHost* host = GetCurrentHost())
+        host->ForgetObject(request);
+    delete request;
+    return 0;
+}
+
 }  // namespace curl_glue
