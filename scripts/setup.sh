@@ -10,6 +10,7 @@ packages=(
   liblua5.1-0-dev libtolua++5.1-dev lua-cjson-dev lua-sql-sqlite3-dev libtinyxml-dev
   libsdl2-dev libsdl2-image-dev libsdl2-mixer-dev libglew-dev
   libgl1-mesa-dri libegl-mesa0 libegl1 xvfb xauth
+  libcurl4-openssl-dev libssl-dev openssl python3-pyftpdlib
 )
 packages+=("$@")
 

@@ -19,6 +19,7 @@
 #include "io/FileSystem.h"
 #include "render/RenderRegistry.h"
 #include "script/LuaHost.h"
+#include "services/Curl.h"
 #include "services/SimpleAudioEngine.h"
 #include "ui/Message.h"
 #include "ui/TimerSystem.h"
@@ -260,7 +261,7 @@ int32_t KVQAPI_Update()
     }
     const uint32_t dt = frameTime - state.lastFrameTime;
     if (dt != 0) {
-        // Finished HTTP responses are handed over here, first, once the engine has an HTTP client.
+        KVQCurlDispatch(dt);  // at most one finished HTTP response, before anything else
         state.lastFrameTime = frameTime;
         CKVQWindowMgr::Instance().Update(dt);
         WindowModule::Get().ReleaseDeleted();
@@ -320,7 +321,8 @@ bool KVQAPI_AutoScale()
 void KVQAPI_Pause()
 {
     Broadcast(kOnPause);
-    // The HTTP client pauses here once the engine has one; fonts release their textures here too.
+    KVQCurlPause();
+    // Fonts release their textures here too.
     GetCoreCfg().IsPaused = true;
     CTextureCache::Instance().ReleaseAll();
     if (CKVQDC* device = GetCurrentDevice())
@@ -333,7 +335,8 @@ void KVQAPI_Pause()
 void KVQAPI_Resume()
 {
     GetCoreCfg().IsPaused = false;
-    // The HTTP client resumes here once the engine has one; fonts restore their textures here too.
+    KVQCurlResume();
+    // Fonts restore their textures here too.
     CTextureCache::Instance().UploadAll();
     if (CKVQDC* device = GetCurrentDevice())
         device->ResetDevice();
@@ -346,7 +349,8 @@ void KVQAPI_Resume()
 
 int32_t KVQAPI_Exit()
 {
-    // The HTTP client pauses here once the engine has one.
+    // The HTTP worker stops: the transfer under way is cancelled and queued requests dropped.
+    KVQCurlShutdown();
     if (CKVQWindow* root = CKVQWindowMgr::Instance().GetRoot())
         root->OnUnload();
     return 0;

@@ -16,6 +16,7 @@ int tolua_texture_open(lua_State* L);
 int tolua_wave_open(lua_State* L);
 int tolua_audio_open(lua_State* L);
 int tolua_timer_open(lua_State* L);
+int tolua_curl_open(lua_State* L);
 int tolua_services_open(lua_State* L);
 int tolua_dbconfig_open(lua_State* L);
 
@@ -24,7 +25,7 @@ void RegisterBindings(lua_State* L)
     // Colours, points, vectors, rectangles and the arrays; messages; windows with their constants;
     // class dictionaries; the window manager; the drawing device; strings; the core configuration
     // with the engine's global functions and the texture functions; sound objects; the audio
-    // engine; timers; log files, keyed hashing, locks and events; configuration tables.
+    // engine; timers; HTTP requests; log files, keyed hashing, locks and events; configuration tables.
     tolua_geometry_open(L);
     tolua_message_open(L);
     tolua_window_open(L);
@@ -37,6 +38,7 @@ void RegisterBindings(lua_State* L)
     tolua_wave_open(L);
     tolua_audio_open(L);
     tolua_timer_open(L);
+    tolua_curl_open(L);
     tolua_services_open(L);
     tolua_dbconfig_open(L);
 
