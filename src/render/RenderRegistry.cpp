@@ -11,6 +11,7 @@
 #include "render/pictures/SpriteList.h"
 #include "render/logic/TimerLogic.h"
 #include "render/logic/XMLLuaLogic.h"
+#include "render/behaviour/MoveLogic.h"
 
 CRenderRegistry& CRenderRegistry::Instance()
 {
@@ -77,6 +78,7 @@ void RegisterRenderClasses()
         {CRenderObject_TimerLogic::kClassName, &CRenderObject_TimerLogic::Create},
         {CRenderObject_LuaLogic::kClassName, &CRenderObject_LuaLogic::Create},
         {CRenderObject_XMLLuaLogic::kClassName, &CRenderObject_XMLLuaLogic::Create},
+        {CRenderObject_MoveLogic::kClassName, &CRenderObject_MoveLogic::Create},
     };
     CRenderRegistry& registry = CRenderRegistry::Instance();
     for (const Class& c : kClasses) {
