@@ -8,6 +8,8 @@
 
 #include "script/bindings/geometry_glue.h"
 
+class CKVQDBConfig;
+
 struct KVQPathLine {
     int32_t nPathID = 0;
     int32_t nAddData = 0;  // free for the game
@@ -23,6 +25,11 @@ public:
     KVQPathLine* GetPathLine(int32_t id);
     // Takes the line; false (the caller keeps it) when its id is already present.
     bool AddPathLine(std::unique_ptr<KVQPathLine> line);
+    // Adds a line for every row of the configuration table name: column 1 the id, column 2
+    // nAddData, the columns from 3 on "%d|%d" points (cells that do not parse are passed over).
+    // An id already present keeps its first line. False when the table cannot be loaded.
+    bool LoadCfg(const char* name);
+    void LoadTable(const CKVQDBConfig& table);
     // Parses one "%d|%d" table cell into a point; false when either number is missing.
     static bool ParsePoint(const char* text, KVQPoint& point);
     // Forgets every line and restarts the ids (tests).

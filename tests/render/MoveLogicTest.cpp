@@ -7,6 +7,7 @@
 #include "io/EditHook.h"
 #include "render/RenderRegistry.h"
 #include "render/behaviour/MoveLogic.h"
+#include "services/DBConfig.h"
 #include "services/PathLine.h"
 #include "ui/Window.h"
 #include "ui/WindowMgr.h"
@@ -183,6 +184,32 @@ TEST_F(MoveLogicTest, PathLineIdsAndPointCells)
             EXPECT_EQ(p, c.p) << c.text;
         }
     }
+}
+
+TEST_F(MoveLogicTest, LoadsPathLinesFromATableAndKeepsTheFirstLineOfAnId)
+{
+    CKVQDBConfig table;
+    table.LoadFromMemory("id,data,p1,p2,p3,\n"
+                         "3,7,0|0,100|0,100|50,\n"
+                         "4,0,5|5,oops,6|,\n"
+                         "3,9,1|1,\n",
+                         "paths.csv");
+    CKVQPathLineMgr& mgr = CKVQPathLineMgr::Instance();
+    mgr.LoadTable(table);
+    const struct {
+        int32_t id, addData;
+        std::vector<KVQPoint> points;
+    } expected[] = {{3, 7, {{0, 0}, {100, 0}, {100, 50}}}, {4, 0, {{5, 5}}}};
+    for (const auto& e : expected) {
+        const KVQPathLine* line = mgr.GetPathLine(e.id);
+        ASSERT_NE(line, nullptr) << e.id;
+        EXPECT_EQ(line->nAddData, e.addData);
+        std::vector<KVQPoint> points;
+        for (int32_t i = 0; i < line->vecPt.Size(); ++i)
+            points.push_back(*line->vecPt.Get(i));
+        EXPECT_EQ(points, e.points) << e.id;
+    }
+    EXPECT_FALSE(mgr.LoadCfg("no/such/paths.csv"));
 }
 
 }  // namespace
