@@ -19,6 +19,7 @@
 #include "render/pictures/SpriteList.h"
 #include "render/logic/TimerLogic.h"
 #include "render/logic/XMLLuaLogic.h"
+#include "render/behaviour/MoveLogic.h"
 
 CRenderRegistry& CRenderRegistry::Instance()
 {
@@ -90,6 +91,7 @@ void RegisterRenderClasses()
         {CRenderObject_ProgressControl::kClassName, &CRenderObject_ProgressControl::Create},
         {CRenderObject_LuaLogic::kClassName, &CRenderObject_LuaLogic::Create},
         {CRenderObject_XMLLuaLogic::kClassName, &CRenderObject_XMLLuaLogic::Create},
+        {CRenderObject_MoveLogic::kClassName, &CRenderObject_MoveLogic::Create},
         {CRenderObject_Frame::kClassName, &CRenderObject_Frame::Create},
         {CRenderObject_FrameHorz::kClassName, &CRenderObject_FrameHorz::Create},
         {CRenderObject_FrameVert::kClassName, &CRenderObject_FrameVert::Create},

@@ -14,6 +14,7 @@ int tolua_string_open(lua_State* L);
 int tolua_corecfg_open(lua_State* L);
 int tolua_texture_open(lua_State* L);
 int tolua_wave_open(lua_State* L);
+int tolua_pathfinding_open(lua_State* L);
 int tolua_audio_open(lua_State* L);
 int tolua_timer_open(lua_State* L);
 int tolua_curl_open(lua_State* L);
@@ -36,6 +37,7 @@ void RegisterBindings(lua_State* L)
     tolua_corecfg_open(L);
     tolua_texture_open(L);
     tolua_wave_open(L);
+    tolua_pathfinding_open(L);
     tolua_audio_open(L);
     tolua_timer_open(L);
     tolua_curl_open(L);

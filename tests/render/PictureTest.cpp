@@ -538,7 +538,7 @@ TEST_F(Pictures, ClassesTakeTheirPlaceInTheStartUpOrderAndNameTheirAttributes)
     for (const char* name :
          {"|Line|", "|VertScrollBar|", "|HorzScrollBar|", "|Picture|", "|PictureMix|", "|PictureFrame|",
           "|SpriteList|", "|Animate|", "|BridgeMessage|", "|TimerLogic|", "|ProgressControl|", "|LuaLogic|",
-          "|Frame|", "|FrameHorz|", "|FrameVert|"}) {
+          "|MoveLogic|", "|Frame|", "|FrameHorz|", "|FrameVert|"}) {
         at = classes.find(name, at);
         ASSERT_NE(at, std::string::npos) << name << " in " << classes;
     }

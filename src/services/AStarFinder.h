@@ -1,0 +1,76 @@
+#pragma once
+// Grid path finding for scripts: A* over a row-major grid of cells that the finder only
+// references (cell (col, row) at col + row * width). A cell whose value is greater than the
+// collision value is blocked. The result runs from start to goal, both included, as points with
+// x = column and y = row.
+//
+// The open list keeps the engine's order: ascending f, and among equal f the most recently
+// inserted node first. A heap keyed by (f, insertion number) yields exactly that first node
+// without walking a sorted list; entries left behind by a re-inserted or removed node are
+// skipped when they surface.
+
+#include <cstdint>
+#include <vector>
+
+#include "common/IntArray.h"
+#include "script/bindings/geometry_glue.h"
+
+class CKVQAStarFinder {
+public:
+    static constexpr int32_t kStraightCost = 10;
+    static constexpr int32_t kDiagonalCost = 14;
+
+    CKVQAStarFinder() = default;
+
+    void setStart(int32_t col, int32_t row) { start_ = {col, row}; }
+    void setGoal(int32_t col, int32_t row) { goal_ = {col, row}; }
+    void setCollision(int32_t value) { collision_ = value; }
+    // Keeps a reference to cells (not a copy). False, keeping the previous map, when cells is
+    // missing or a size is negative. Cells beyond the array's end count as blocked.
+    bool loadMapFromMemory(const IntArray* cells, int32_t width, int32_t height, int32_t collision);
+    // True when a path was found; the path is then in GetPathList.
+    bool find(bool diagonal);
+    KVQPointList* GetPathList() { return &path_; }
+    // Empties the open and closed lists and releases their nodes.
+    void clear();
+
+    // How many nodes the last search made (for tests and benchmarks).
+    size_t NodeCount() const { return nodes_.size(); }
+
+private:
+    enum class Where : uint8_t { None, Open, Closed };
+    struct Node {
+        int32_t parent;  // index into nodes_, -1 for none
+        int32_t col, row;
+        int32_t f, g, h;
+        uint64_t order;  // insertion number of its current open-list entry
+    };
+    struct Entry {
+        int32_t f;
+        uint64_t order;
+        int32_t node;
+    };
+
+    bool Blocked(int32_t col, int32_t row) const;
+    int32_t CellIndex(int32_t col, int32_t row) const;
+    void InsertOpen(int32_t node);
+    int32_t TakeBestOpen();
+    void Visit(int32_t from, int32_t col, int32_t row);
+
+    const IntArray* map_ = nullptr;
+    int32_t width_ = 0;
+    int32_t height_ = 0;
+    int32_t collision_ = 0;
+    KVQPoint start_{2, 3};
+    KVQPoint goal_{6, 3};
+
+    // Nodes live until clear: a node dropped from the closed list may still be the parent of
+    // nodes that reach the goal.
+    std::vector<Node> nodes_;
+    std::vector<Entry> heap_;
+    std::vector<Where> where_;     // per cell: which list holds its node
+    std::vector<int32_t> cellNode_;  // per cell: its node while a list holds it
+    uint64_t insertions_ = 0;
+    size_t openCount_ = 0;
+    KVQPointList path_;
+};
