@@ -1,6 +1,7 @@
 #include "services/AStarFinder.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstdlib>
 
 namespace {
@@ -8,6 +9,10 @@ namespace {
 // Buckets below the lowest occupied one are dropped once this many have piled up, so a long
 // search keeps a short row.
 constexpr size_t kBucketSlack = 1024;
+
+// Values of a cell's slot that name no node.
+constexpr int32_t kNoNode = -1;
+constexpr int32_t kBlocked = -2;
 
 }  // namespace
 
@@ -33,7 +38,7 @@ int64_t CKVQAStarFinder::CellIndex(int64_t col, int64_t row) const
 
 bool CKVQAStarFinder::Blocked(int64_t cell) const
 {
-    return cell < 0 || cells_[cell] > collision_;
+    return cell < 0 || cellNode_[static_cast<size_t>(cell)] == kBlocked;
 }
 
 void CKVQAStarFinder::clear()
@@ -44,16 +49,20 @@ void CKVQAStarFinder::clear()
     lowestBucket_ = 0;
     openCount_ = 0;
     // Cells beyond the array's end are blocked, so only the array's cells need a slot.
-    cells_ = map_ ? map_->Data() : nullptr;
+    const int* cells = map_ ? map_->Data() : nullptr;
     const int64_t gridCells = static_cast<int64_t>(width_) * static_cast<int64_t>(height_);
-    cellCount_ = cells_ ? std::min<int64_t>(gridCells, map_->Size()) : 0;
-    cellNode_.assign(static_cast<size_t>(cellCount_), -1);
+    cellCount_ = cells ? std::min<int64_t>(gridCells, map_->Size()) : 0;
+    // One array holds both whether a cell is blocked and which node it has, so a step looks
+    // at one place.
+    cellNode_.resize(static_cast<size_t>(cellCount_));
+    for (size_t i = 0; i < cellNode_.size(); ++i)
+        cellNode_[i] = cells[i] > collision_ ? kBlocked : kNoNode;
 }
 
 void CKVQAStarFinder::InsertOpen(int32_t node)
 {
     Node& n = nodes_[static_cast<size_t>(node)];
-    const int64_t f = n.g + n.h;
+    const int64_t f = n.F();
     if (openCount_ == 0) {
         // Every bucket is empty: start the row at this f.
         buckets_.clear();
@@ -72,7 +81,6 @@ void CKVQAStarFinder::InsertOpen(int32_t node)
     if (n.next >= 0)
         nodes_[static_cast<size_t>(n.next)].prev = node;
     buckets_[index] = node;
-    n.open = true;
     lowestBucket_ = std::min(lowestBucket_, index);
     ++openCount_;
 }
@@ -80,15 +88,15 @@ void CKVQAStarFinder::InsertOpen(int32_t node)
 void CKVQAStarFinder::RemoveOpen(int32_t node)
 {
     Node& n = nodes_[static_cast<size_t>(node)];
-    const size_t index = static_cast<size_t>(n.g + n.h - bucketBase_);
+    const size_t index = static_cast<size_t>(n.F() - bucketBase_);
     if (n.prev >= 0)
         nodes_[static_cast<size_t>(n.prev)].next = n.next;
     else
         buckets_[index] = n.next;
     if (n.next >= 0)
         nodes_[static_cast<size_t>(n.next)].prev = n.prev;
-    n.prev = n.next = -1;
-    n.open = false;
+    n.prev = kNotOpen;
+    n.next = -1;
     --openCount_;
 }
 
@@ -115,11 +123,14 @@ void CKVQAStarFinder::Visit(int32_t from, int64_t col, int64_t row)
         return;
     const Node& parent = nodes_[static_cast<size_t>(from)];
     const bool straight = col == parent.col || row == parent.row;
-    const int64_t g = parent.g + (straight ? kStraightCost : kDiagonalCost);
+    const int64_t cost = static_cast<int64_t>(parent.g) + (straight ? kStraightCost : kDiagonalCost);
+    if (cost > INT32_MAX)
+        return;  // farther than any grid the array can hold
+    const int32_t g = static_cast<int32_t>(cost);
     int32_t& slot = cellNode_[static_cast<size_t>(cell)];
-    if (slot < 0) {
-        const int64_t h = std::abs(col - goal_.x) + std::abs(row - goal_.y);
-        nodes_.push_back({from, static_cast<int32_t>(col), static_cast<int32_t>(row), -1, -1, false, g, h});
+    if (slot == kNoNode) {
+        const auto h = static_cast<uint32_t>(std::abs(col - goal_.x) + std::abs(row - goal_.y));
+        nodes_.push_back({from, static_cast<int32_t>(col), static_cast<int32_t>(row), kNotOpen, -1, g, h});
         slot = static_cast<int32_t>(nodes_.size() - 1);
         InsertOpen(slot);
         return;
@@ -127,7 +138,7 @@ void CKVQAStarFinder::Visit(int32_t from, int64_t col, int64_t row)
     Node& n = nodes_[static_cast<size_t>(slot)];
     if (n.g <= g)
         return;
-    if (n.open) {
+    if (n.Open()) {
         // Taken out at its old f, then inserted again at the new one.
         const int32_t node = slot;
         RemoveOpen(node);
@@ -136,7 +147,7 @@ void CKVQAStarFinder::Visit(int32_t from, int64_t col, int64_t row)
         InsertOpen(node);
     } else {
         // Out of the closed list, but kept: it may be a parent on the final path.
-        slot = -1;
+        slot = kNoNode;
     }
 }
 
@@ -149,7 +160,7 @@ bool CKVQAStarFinder::find(bool diagonal)
     // every open cell for it would end the same way.
     if (!startIsGoal && Blocked(CellIndex(goal_.x, goal_.y)))
         return false;
-    nodes_.push_back({-1, start_.x, start_.y, -1, -1, false, 0, 0});
+    nodes_.push_back({-1, start_.x, start_.y, kNotOpen, -1, 0, 0});
     InsertOpen(0);
 
     static constexpr int32_t kSteps[8][2] = {{-1, 0}, {0, 1}, {1, 0}, {0, -1}, {-1, 1}, {1, 1}, {-1, -1}, {1, -1}};
@@ -158,7 +169,7 @@ bool CKVQAStarFinder::find(bool diagonal)
         const int32_t best = TakeBestOpen();
         const Node n = nodes_[static_cast<size_t>(best)];
         const int64_t cell = CellIndex(n.col, n.row);
-        if (cell >= 0)
+        if (!Blocked(cell))
             cellNode_[static_cast<size_t>(cell)] = best;
         if (n.col == goal_.x && n.row == goal_.y) {
             for (int32_t i = best; i >= 0; i = nodes_[static_cast<size_t>(i)].parent)

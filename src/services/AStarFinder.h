@@ -42,10 +42,15 @@ private:
     struct Node {
         int32_t parent;  // index into nodes_, -1 for none
         int32_t col, row;
-        int32_t prev, next;  // neighbours in its open-list bucket, -1 for none
-        bool open;
-        int64_t g, h;
+        // Neighbours in its open-list bucket, -1 for none; prev is kNotOpen while the node is
+        // not in the open list.
+        int32_t prev, next;
+        int32_t g;
+        uint32_t h;  // a column distance below 2^31 plus a row distance below 2^24
+        bool Open() const { return prev != kNotOpen; }
+        int64_t F() const { return static_cast<int64_t>(g) + h; }
     };
+    static constexpr int32_t kNotOpen = -2;
 
     // Index of the cell, or -1 when it is outside the grid or beyond the array's end.
     int64_t CellIndex(int64_t col, int64_t row) const;
@@ -62,15 +67,14 @@ private:
     KVQPoint start_{2, 3};
     KVQPoint goal_{6, 3};
 
-    // The cells as they are when a search starts; the map is only referenced and may change
-    // between searches.
-    const int* cells_ = nullptr;
+    // Cells of the array inside the grid, as they were when the search started: the map is only
+    // referenced and may change between searches.
     int64_t cellCount_ = 0;
 
     // Nodes live until clear: a node dropped from the closed list may still be the parent of
     // nodes that reach the goal.
     std::vector<Node> nodes_;
-    std::vector<int32_t> cellNode_;  // per cell: its node while a list holds it, else -1
+    std::vector<int32_t> cellNode_;  // per cell: its node while a list holds it, or no node, or blocked
     std::vector<int32_t> buckets_;   // head node of the chain for f = bucketBase_ + index
     int64_t bucketBase_ = 0;
     size_t lowestBucket_ = 0;        // no bucket below this one holds a node
