@@ -10,9 +10,12 @@ namespace {
 // search keeps a short row.
 constexpr size_t kBucketSlack = 1024;
 
-// Values of a cell's slot that name no node.
+// Values of a cell's slot that name no node. A closed cell is final: a step costs at least 10
+// while the distance estimate changes by at most 2 per step, so a node leaves the open list with
+// the cheapest cost there is and no later route can improve on it.
 constexpr int32_t kNoNode = -1;
 constexpr int32_t kBlocked = -2;
+constexpr int32_t kClosed = -3;
 
 }  // namespace
 
@@ -119,15 +122,17 @@ int32_t CKVQAStarFinder::TakeBestOpen()
 void CKVQAStarFinder::Visit(int32_t from, int64_t col, int64_t row)
 {
     const int64_t cell = CellIndex(col, row);
-    if (Blocked(cell))
+    if (cell < 0)
         return;
+    int32_t& slot = cellNode_[static_cast<size_t>(cell)];
+    if (slot < kNoNode)
+        return;  // blocked or closed
     const Node& parent = nodes_[static_cast<size_t>(from)];
     const bool straight = col == parent.col || row == parent.row;
     const int64_t cost = static_cast<int64_t>(parent.g) + (straight ? kStraightCost : kDiagonalCost);
     if (cost > INT32_MAX)
         return;  // farther than any grid the array can hold
     const int32_t g = static_cast<int32_t>(cost);
-    int32_t& slot = cellNode_[static_cast<size_t>(cell)];
     if (slot == kNoNode) {
         const auto h = static_cast<uint32_t>(std::abs(col - goal_.x) + std::abs(row - goal_.y));
         nodes_.push_back({from, static_cast<int32_t>(col), static_cast<int32_t>(row), kNotOpen, -1, g, h});
@@ -135,19 +140,14 @@ void CKVQAStarFinder::Visit(int32_t from, int64_t col, int64_t row)
         InsertOpen(slot);
         return;
     }
-    Node& n = nodes_[static_cast<size_t>(slot)];
-    if (n.g <= g)
-        return;
-    if (n.Open()) {
+    const int32_t node = slot;
+    Node& n = nodes_[static_cast<size_t>(node)];
+    if (n.g > g) {
         // Taken out at its old f, then inserted again at the new one.
-        const int32_t node = slot;
         RemoveOpen(node);
         n.parent = from;
         n.g = g;
         InsertOpen(node);
-    } else {
-        // Out of the closed list, but kept: it may be a parent on the final path.
-        slot = kNoNode;
     }
 }
 
@@ -170,7 +170,7 @@ bool CKVQAStarFinder::find(bool diagonal)
         const Node n = nodes_[static_cast<size_t>(best)];
         const int64_t cell = CellIndex(n.col, n.row);
         if (!Blocked(cell))
-            cellNode_[static_cast<size_t>(cell)] = best;
+            cellNode_[static_cast<size_t>(cell)] = kClosed;
         if (n.col == goal_.x && n.row == goal_.y) {
             for (int32_t i = best; i >= 0; i = nodes_[static_cast<size_t>(i)].parent)
                 path_.PushFront({nodes_[static_cast<size_t>(i)].col, nodes_[static_cast<size_t>(i)].row});

@@ -71,10 +71,9 @@ private:
     // referenced and may change between searches.
     int64_t cellCount_ = 0;
 
-    // Nodes live until clear: a node dropped from the closed list may still be the parent of
-    // nodes that reach the goal.
+    // Nodes live until clear: closed nodes are the parents of the path.
     std::vector<Node> nodes_;
-    std::vector<int32_t> cellNode_;  // per cell: its node while a list holds it, or no node, or blocked
+    std::vector<int32_t> cellNode_;  // per cell: its node while open, or no node, blocked or closed
     std::vector<int32_t> buckets_;   // head node of the chain for f = bucketBase_ + index
     int64_t bucketBase_ = 0;
     size_t lowestBucket_ = 0;        // no bucket below this one holds a node
