@@ -169,6 +169,7 @@ void BM_Finder(benchmark::State& state)
         return;
     }
     state.counters["path"] = static_cast<double>(expected.size());
+    state.counters["nodes"] = static_cast<double>(finder.NodeCount());
     for (auto _ : state)
         benchmark::DoNotOptimize(FinderFind(finder, diagonal));
 }

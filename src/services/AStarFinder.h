@@ -5,9 +5,10 @@
 // x = column and y = row.
 //
 // The open list keeps the engine's order: ascending f, and among equal f the most recently
-// inserted node first. A heap keyed by (f, insertion number) yields exactly that first node
-// without walking a sorted list; entries left behind by a re-inserted or removed node are
-// skipped when they surface.
+// inserted node first. f values are small integers that move forward as the search goes, so the
+// list is a row of buckets, one per f from a moving base, each a doubly linked LIFO chain
+// threaded through the nodes: inserting, removing and taking the best are constant time and no
+// entry is ever left behind.
 
 #include <cstdint>
 #include <vector>
@@ -38,24 +39,26 @@ public:
     size_t NodeCount() const { return nodes_.size(); }
 
 private:
-    enum class Where : uint8_t { None, Open, Closed };
     struct Node {
         int32_t parent;  // index into nodes_, -1 for none
         int32_t col, row;
-        int32_t f, g, h;
-        uint64_t order;  // insertion number of its current open-list entry
+        // Neighbours in its open-list bucket, -1 for none; prev is kNotOpen while the node is
+        // not in the open list.
+        int32_t prev, next;
+        int32_t g;
+        uint32_t h;  // a column distance below 2^31 plus a row distance below 2^24
+        bool Open() const { return prev != kNotOpen; }
+        int64_t F() const { return static_cast<int64_t>(g) + h; }
     };
-    struct Entry {
-        int32_t f;
-        uint64_t order;
-        int32_t node;
-    };
+    static constexpr int32_t kNotOpen = -2;
 
-    bool Blocked(int32_t col, int32_t row) const;
-    int32_t CellIndex(int32_t col, int32_t row) const;
+    // Index of the cell, or -1 when it is outside the grid or beyond the array's end.
+    int64_t CellIndex(int64_t col, int64_t row) const;
+    bool Blocked(int64_t cell) const;
     void InsertOpen(int32_t node);
+    void RemoveOpen(int32_t node);
     int32_t TakeBestOpen();
-    void Visit(int32_t from, int32_t col, int32_t row);
+    void Visit(int32_t from, int64_t col, int64_t row);
 
     const IntArray* map_ = nullptr;
     int32_t width_ = 0;
@@ -64,13 +67,16 @@ private:
     KVQPoint start_{2, 3};
     KVQPoint goal_{6, 3};
 
-    // Nodes live until clear: a node dropped from the closed list may still be the parent of
-    // nodes that reach the goal.
+    // Cells of the array inside the grid, as they were when the search started: the map is only
+    // referenced and may change between searches.
+    int64_t cellCount_ = 0;
+
+    // Nodes live until clear: closed nodes are the parents of the path.
     std::vector<Node> nodes_;
-    std::vector<Entry> heap_;
-    std::vector<Where> where_;     // per cell: which list holds its node
-    std::vector<int32_t> cellNode_;  // per cell: its node while a list holds it
-    uint64_t insertions_ = 0;
+    std::vector<int32_t> cellNode_;  // per cell: its node while open, or no node, blocked or closed
+    std::vector<int32_t> buckets_;   // head node of the chain for f = bucketBase_ + index
+    int64_t bucketBase_ = 0;
+    size_t lowestBucket_ = 0;        // no bucket below this one holds a node
     size_t openCount_ = 0;
     KVQPointList path_;
 };

@@ -212,4 +212,80 @@ TEST_F(MoveLogicTest, LoadsPathLinesFromATableAndKeepsTheFirstLineOfAnId)
     EXPECT_FALSE(mgr.LoadCfg("no/such/paths.csv"));
 }
 
+// Records the full names an editor would be shown, collapsed groups included.
+class NameRecorder : public CIEditHook {
+public:
+    std::vector<std::string> names;
+#define KVQ_NAME_ONLY(Method, Type)                                                                      \
+    void Method(Type*, const char* n, int32_t, const char*, AttributeCallback, void*, int32_t) override \
+    {                                                                                                    \
+        Add(n);                                                                                          \
+    }
+    KVQ_NAME_ONLY(String, CKVQString)
+    KVQ_NAME_ONLY(Opaque16, void)
+    KVQ_NAME_ONLY(UInt32, uint32_t)
+    KVQ_NAME_ONLY(UInt16, uint16_t)
+    KVQ_NAME_ONLY(Int16, int16_t)
+    KVQ_NAME_ONLY(UInt8, uint8_t)
+    KVQ_NAME_ONLY(Int8, int8_t)
+    KVQ_NAME_ONLY(Opaque13, void)
+    KVQ_NAME_ONLY(Int32AsBool, int32_t)
+    KVQ_NAME_ONLY(BoolAsInt32, int32_t)
+    KVQ_NAME_ONLY(Int32, int32_t)
+#undef KVQ_NAME_ONLY
+    void FloatArray(float*, const char*, int32_t, const char* n, int32_t, const char*, AttributeCallback, void*,
+                    int32_t) override { Add(n); }
+    void Int32Array(int32_t*, int32_t, const char* n, int32_t, const char*, AttributeCallback, void*,
+                    int32_t) override { Add(n); }
+    void Bit(uint32_t*, int32_t, const char* n, int32_t, const char*, AttributeCallback, void*, int32_t) override
+    {
+        Add(n);
+    }
+    void LabelledValue(void*, int32_t, int32_t, const char* n, int32_t, const char*, AttributeCallback, void*,
+                       int32_t) override { Add(n); }
+    void Action(const char* n, int32_t, const char*, AttributeCallback, void*, int32_t) override { Add(n); }
+    void Float(float*, const char*, const char* n, int32_t, const char*, AttributeCallback, void*,
+               int32_t) override { Add(n); }
+    void BeginGroup(void*, const char* n, int32_t, const char*, AttributeCallback, void*, int32_t, bool) override
+    {
+        Add(n);
+        pending_ = n;
+    }
+    void SetObject(void*, size_t) override {}
+    void EnterGroup() override { path_.push_back(pending_); }
+    void LeaveGroup() override { path_.pop_back(); }
+    int32_t GetKind(int32_t) const override { return ATTR_NONE; }
+
+private:
+    void Add(const char* name)
+    {
+        std::string full;
+        for (const std::string& p : path_)
+            full += p + ":";
+        names.push_back(full + name);
+    }
+    std::vector<std::string> path_;
+    std::string pending_;
+};
+
+TEST_F(MoveLogicTest, DescribesEveryPointOfThePathForTheEditor)
+{
+    CRenderObject_MoveLogic* move = Make({{0, 0}, {30, -4}}, {0, 0});
+    window->ProcMessage("OnStartMove", nullptr, window);
+    NameRecorder hook;
+    move->Describe(hook);
+    std::vector<std::string> points;
+    for (const std::string& n : hook.names)
+        if (n.find("PtList") != std::string::npos)
+            points.push_back(n.substr(n.find("PtList")));
+    const std::vector<std::string> expected = {"PtList",       "PtList:Pt0", "PtList:Pt0:x", "PtList:Pt0:y",
+                                               "PtList:Pt1",   "PtList:Pt1:x", "PtList:Pt1:y"};
+    EXPECT_EQ(points, expected);
+    // The runtime table addresses storage inside the object only, so it leaves the points out.
+    CKVQEditHook table;
+    move->Describe(table);
+    for (const std::string& n : table.FullNames())
+        EXPECT_EQ(n.find("Pt0"), std::string::npos) << n;
+}
+
 }  // namespace

@@ -183,4 +183,37 @@ TEST(AStarFinder, RejectsMissingMapAndNegativeSizesKeepingThePreviousMap)
     EXPECT_FALSE(finder.find(true));
 }
 
+// Coordinates at the ends of the int32 range and grids far larger than their array: every search
+// ends with a plain answer, no overflow and no grid-sized allocation.
+TEST(AStarFinder, ExtremeCoordinatesAndOversizedGridsEndCleanly)
+{
+    const struct {
+        const char* name;
+        int32_t width, height;
+        KVQPoint start, goal;
+        bool found;
+        size_t length;
+    } cases[] = {
+        {"huge grid, path in the array's rows", INT32_MAX, INT32_MAX, {0, 0}, {3, 0}, true, 4},
+        {"huge grid, goal past the array", INT32_MAX, INT32_MAX, {0, 0}, {0, 1}, false, 0},
+        {"start at the far corner", 4, 4, {INT32_MAX, INT32_MAX}, {1, 1}, false, 0},
+        {"goal at the low ends", 4, 4, {0, 0}, {INT32_MIN, INT32_MIN}, false, 0},
+        {"off-grid start is its goal", 4, 4, {INT32_MIN, 7}, {INT32_MIN, 7}, true, 1},
+    };
+    IntArray map;
+    for (int i = 0; i < 16; ++i)
+        map.Push(0);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        CKVQAStarFinder finder;
+        ASSERT_TRUE(finder.loadMapFromMemory(&map, c.width, c.height, 0));
+        finder.setStart(c.start.x, c.start.y);
+        finder.setGoal(c.goal.x, c.goal.y);
+        for (bool diagonal : {false, true}) {
+            EXPECT_EQ(finder.find(diagonal), c.found);
+            EXPECT_EQ(PathOf(finder).size(), c.length);
+        }
+    }
+}
+
 }  // namespace

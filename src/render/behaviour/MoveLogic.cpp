@@ -1,6 +1,7 @@
 #include "render/behaviour/MoveLogic.h"
 
 #include <cmath>
+#include <cstdio>
 
 #include "app/CoreCfg.h"
 #include "io/Archive.h"
@@ -183,8 +184,20 @@ void CRenderObject_MoveLogic::Describe(CIEditHook& hook)
     hook.Float(&Move.fPosX, "%f", "fPosX", kEditText, "", nullptr, nullptr, 0);
     hook.Float(&Move.fPosY, "%f", "fPosY", kEditText, "", nullptr, nullptr, 0);
     hook.Int32AsBool(&Move.bMustStopAtKeyPt, "bMustStopAtKeyPt", kEditChoice, kBoolHint, nullptr, nullptr, 0);
+    // The points live in the follower's own storage, outside the object: the group is collapsed
+    // so the runtime table leaves them out, while an editor still lists every point.
     hook.BeginGroup(&Move.PtList, "PtList", kEditPlain, "", nullptr, nullptr, 0, true);
     hook.EnterGroup();
+    for (size_t i = 0; i < Move.PtList.size(); ++i) {
+        KVQPoint& point = Move.PtList[i];
+        char name[32];
+        std::snprintf(name, sizeof name, "Pt%zu", i);
+        hook.BeginGroup(&point, name, kEditPlain, "", nullptr, nullptr, 0, false);
+        hook.EnterGroup();
+        hook.Int32(&point.x, "x", kEditText, "", nullptr, nullptr, 0);
+        hook.Int32(&point.y, "y", kEditText, "", nullptr, nullptr, 0);
+        hook.LeaveGroup();
+    }
     hook.LeaveGroup();
     hook.LeaveGroup();
     hook.LeaveGroup();
