@@ -21,16 +21,6 @@ bool IsCSpace(char c)
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
 
-// The text of a field: between its first and second double quote when it has one, else whole.
-std::string_view QuotedText(std::string_view field)
-{
-    const size_t open = field.find('"');
-    if (open == std::string_view::npos)
-        return field;
-    const size_t close = field.find('"', open + 1);
-    return field.substr(open + 1, close == std::string_view::npos ? std::string_view::npos : close - open - 1);
-}
-
 uint32_t FloatBits(float value)
 {
     uint32_t bits;
@@ -300,6 +290,7 @@ const char* CKVQDBConfig::ReadLine(const char* at, const char* limit, bool heade
     for (;;) {
         const char* const start = at;
         const char* quote = nullptr;
+        const char* close = nullptr;
         bool quoted = false;
         uint32_t seen = 0;
         // A field ends at a comma outside quotes; a line end or the piece's end before one
@@ -316,25 +307,30 @@ const char* CKVQDBConfig::ReadLine(const char* at, const char* limit, bool heade
             } else if (kind == kQuoteByte) {
                 if (!quote)
                     quote = at;
+                else if (!close)
+                    close = at;
                 quoted = !quoted;
                 seen |= kTextByte;
             } else {
                 return at;
             }
         }
-        AddField(std::string_view(start, static_cast<size_t>(at - start)), quote, seen, header);
+        const std::string_view field(start, static_cast<size_t>(at - start));
+        // The text between the first two quotes (to the field's end when the second is missing).
+        const std::string_view text =
+            quote ? std::string_view(quote + 1, static_cast<size_t>((close ? close : at) - quote - 1)) : field;
+        AddField(field, text, seen, header);
         ++at;
     }
 }
 
-void CKVQDBConfig::AddField(std::string_view field, const char* quote, uint32_t seen, bool header)
+void CKVQDBConfig::AddField(std::string_view field, std::string_view text, uint32_t seen, bool header)
 {
     if (header) {
-        fieldNames_.emplace_back(QuotedText(field));
+        fieldNames_.emplace_back(text);
         return;
     }
     if (seen & kTextByte) {
-        const std::string_view text = quote ? QuotedText(field) : field;
         cells_.push_back(Cell{static_cast<uint32_t>(texts_.size()), static_cast<uint16_t>(text.size()), kText});
         texts_.append(text);
     } else if (seen & kDotByte) {
