@@ -110,6 +110,8 @@ double TableTextToDouble(std::string_view text)
 
 namespace {
 
+constexpr double kPowersOfTen[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+
 // atof of a numeric field (digits, '.', '-', '+' and spaces only) without a copy: from_chars
 // reads what strtod reads once the leading spaces and a lone '+' are stepped over.
 double NumericFieldToDouble(std::string_view field)
@@ -118,8 +120,6 @@ double NumericFieldToDouble(std::string_view field)
     // power of ten are exact doubles, so one division gives the correctly rounded value strtod
     // gives.
     {
-        static constexpr double kPowers[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8,
-                                             1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
         size_t i = 0;
         const bool negative = !field.empty() && field[0] == '-';
         if (negative)
@@ -141,7 +141,7 @@ double NumericFieldToDouble(std::string_view field)
             }
         }
         if (i == field.size() && count > 0 && count <= 15 && decimals >= 0) {
-            const double value = static_cast<double>(digits) / kPowers[decimals];
+            const double value = static_cast<double>(digits) / kPowersOfTen[decimals];
             return negative ? -value : value;
         }
     }
@@ -160,6 +160,28 @@ double NumericFieldToDouble(std::string_view field)
         return TableTextToDouble(field.substr(at));
     }
     return result.ec == std::errc() ? value : 0.0;
+}
+
+// atof of a field of only digits and dots, at least one of each.
+double DigitsAndDotToDouble(std::string_view field)
+{
+    // One dot and at most 15 digits: both the digits as an integer and the power of ten are
+    // exact doubles, so one division gives the correctly rounded value strtod gives.
+    if (field.size() <= 16) {
+        uint64_t digits = 0;
+        size_t dot = std::string_view::npos;
+        for (size_t i = 0; i < field.size(); ++i) {
+            if (field[i] != '.')
+                digits = digits * 10 + static_cast<uint64_t>(field[i] - '0');
+            else if (dot == std::string_view::npos)
+                dot = i;
+            else
+                return NumericFieldToDouble(field);
+        }
+        if (field.size() >= 2)
+            return static_cast<double>(digits) / kPowersOfTen[field.size() - 1 - dot];
+    }
+    return NumericFieldToDouble(field);
 }
 
 }  // namespace
@@ -319,7 +341,17 @@ const char* CKVQDBConfig::ReadLine(const char* at, const char* limit, bool heade
         // The text between the first two quotes (to the field's end when the second is missing).
         const std::string_view text =
             quote ? std::string_view(quote + 1, static_cast<size_t>((close ? close : at) - quote - 1)) : field;
-        AddField(field, text, seen, header);
+        if (!header && seen == kDigitByte && field.size() <= 9) {
+            // Plain digits that cannot leave int32: no sign, spaces or saturation to mind.
+            uint32_t value = 0;
+            for (const char c : field)
+                value = value * 10 + static_cast<uint32_t>(c - '0');
+            cells_.push_back(Cell{value, 0, kInteger});
+        } else if (!header && seen == (kDigitByte | kDotByte)) {
+            cells_.push_back(Cell{FloatBits(static_cast<float>(DigitsAndDotToDouble(field))), 0, kFloat});
+        } else {
+            AddField(field, text, seen, header);
+        }
         ++at;
     }
 }
@@ -335,12 +367,6 @@ void CKVQDBConfig::AddField(std::string_view field, std::string_view text, uint3
         texts_.append(text);
     } else if (seen & kDotByte) {
         cells_.push_back(Cell{FloatBits(static_cast<float>(NumericFieldToDouble(field))), 0, kFloat});
-    } else if (seen == kDigitByte && field.size() <= 9) {
-        // Plain digits that cannot leave int32: no sign, spaces or saturation to mind.
-        uint32_t value = 0;
-        for (const char c : field)
-            value = value * 10 + static_cast<uint32_t>(c - '0');
-        cells_.push_back(Cell{value, 0, kInteger});
     } else {
         cells_.push_back(Cell{static_cast<uint32_t>(TableTextToInt(field)), 0, kInteger});
     }
