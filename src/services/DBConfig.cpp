@@ -349,6 +349,9 @@ const char* CKVQDBConfig::ReadLine(const char* at, const char* limit, bool heade
             cells_.push_back(Cell{value, 0, kInteger});
         } else if (!header && seen == (kDigitByte | kDotByte)) {
             cells_.push_back(Cell{FloatBits(static_cast<float>(DigitsAndDotToDouble(field))), 0, kFloat});
+        } else if (!header && (seen & kTextByte)) {
+            cells_.push_back(Cell{static_cast<uint32_t>(texts_.size()), static_cast<uint16_t>(text.size()), kText});
+            texts_.append(text);
         } else {
             AddField(field, text, seen, header);
         }
