@@ -99,7 +99,8 @@ private:
     // Reads the fields of the line piece starting at at and returns where it ends: at the first
     // carriage return or line feed, or at limit.
     const char* ReadLine(const char* at, const char* limit, bool header);
-    // field is the field's bytes, text what it reads as when it is text.
+    // A header name, or a cell the line scan leaves to the general readers (signs, spaces,
+    // long numbers); field is the field's bytes, text what it reads as when it is text.
     void AddField(std::string_view field, std::string_view text, uint32_t seen, bool header);
     GroupIndex* BuildIndex(int32_t slot);
 
