@@ -1,6 +1,7 @@
 #include "services/DBConfig.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <climits>
 #include <cmath>
@@ -15,24 +16,9 @@
 
 namespace {
 
-bool IsNumericChar(char c)
-{
-    return (c >= '0' && c <= '9') || c == '.' || c == '-' || c == '+' || c == ' ';
-}
-
 bool IsCSpace(char c)
 {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
-// The text of a field: between its first and second double quote when it has one, else whole.
-std::string_view QuotedText(std::string_view field)
-{
-    const size_t open = field.find('"');
-    if (open == std::string_view::npos)
-        return field;
-    const size_t close = field.find('"', open + 1);
-    return field.substr(open + 1, close == std::string_view::npos ? std::string_view::npos : close - open - 1);
 }
 
 uint32_t FloatBits(float value)
@@ -124,6 +110,8 @@ double TableTextToDouble(std::string_view text)
 
 namespace {
 
+constexpr double kPowersOfTen[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+
 // atof of a numeric field (digits, '.', '-', '+' and spaces only) without a copy: from_chars
 // reads what strtod reads once the leading spaces and a lone '+' are stepped over.
 double NumericFieldToDouble(std::string_view field)
@@ -132,8 +120,6 @@ double NumericFieldToDouble(std::string_view field)
     // power of ten are exact doubles, so one division gives the correctly rounded value strtod
     // gives.
     {
-        static constexpr double kPowers[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8,
-                                             1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
         size_t i = 0;
         const bool negative = !field.empty() && field[0] == '-';
         if (negative)
@@ -155,7 +141,7 @@ double NumericFieldToDouble(std::string_view field)
             }
         }
         if (i == field.size() && count > 0 && count <= 15 && decimals >= 0) {
-            const double value = static_cast<double>(digits) / kPowers[decimals];
+            const double value = static_cast<double>(digits) / kPowersOfTen[decimals];
             return negative ? -value : value;
         }
     }
@@ -174,6 +160,28 @@ double NumericFieldToDouble(std::string_view field)
         return TableTextToDouble(field.substr(at));
     }
     return result.ec == std::errc() ? value : 0.0;
+}
+
+// atof of a field of only digits and dots, at least one of each.
+double DigitsAndDotToDouble(std::string_view field)
+{
+    // One dot and at most 15 digits: both the digits as an integer and the power of ten are
+    // exact doubles, so one division gives the correctly rounded value strtod gives.
+    if (field.size() <= 16) {
+        uint64_t digits = 0;
+        size_t dot = std::string_view::npos;
+        for (size_t i = 0; i < field.size(); ++i) {
+            if (field[i] != '.')
+                digits = digits * 10 + static_cast<uint64_t>(field[i] - '0');
+            else if (dot == std::string_view::npos)
+                dot = i;
+            else
+                return NumericFieldToDouble(field);
+        }
+        if (field.size() >= 2)
+            return static_cast<double>(digits) / kPowersOfTen[field.size() - 1 - dot];
+    }
+    return NumericFieldToDouble(field);
 }
 
 }  // namespace
@@ -218,19 +226,65 @@ bool CKVQDBConfig::Load(const char* file)
     return true;
 }
 
-void CKVQDBConfig::LoadFromMemory(std::string_view bytes, std::string_view name)
+namespace {
+
+// What a byte means to the line scanner. The first four are what a field is made of; the last
+// three stop the scan.
+enum : uint8_t {
+    kDigitByte = 1,
+    kDotByte = 2,
+    kSignOrSpaceByte = 4,
+    kTextByte = 8,
+    kQuoteByte = 16,
+    kCommaByte = 32,
+    kLineEndByte = 64,
+};
+
+constexpr auto kByteClasses = [] {
+    std::array<uint8_t, 256> classes{};
+    for (int c = 0; c < 256; ++c)
+        classes[static_cast<size_t>(c)] = kTextByte;
+    for (int c = '0'; c <= '9'; ++c)
+        classes[static_cast<size_t>(c)] = kDigitByte;
+    classes['.'] = kDotByte;
+    classes['-'] = kSignOrSpaceByte;
+    classes['+'] = kSignOrSpaceByte;
+    classes[' '] = kSignOrSpaceByte;
+    classes['"'] = kQuoteByte;
+    classes[','] = kCommaByte;
+    classes['\r'] = kLineEndByte;
+    classes['\n'] = kLineEndByte;
+    return classes;
+}();
+
+// Cells to reserve: the comma density of the first bytes, spread over the whole text, with a
+// little room. Counting every comma first would cost as much as a good part of the load.
+size_t EstimateCells(std::string_view bytes)
 {
-    Clear();
-    // One cell per comma at most: reserve once instead of growing through the load.
+    constexpr size_t kSample = 64 * 1024;
+    const size_t sample = std::min(bytes.size(), kSample);
     size_t commas = 0;
-    const char* const last = bytes.data() + bytes.size();
-    for (const char* c = bytes.data(); c && c < last; ++c) {
+    const char* const last = bytes.data() + sample;
+    for (const char* c = bytes.data(); c < last; ++c) {
         c = static_cast<const char*>(std::memchr(c, ',', static_cast<size_t>(last - c)));
         if (!c)
             break;
         ++commas;
     }
-    cells_.reserve(commas);
+    if (sample == bytes.size())
+        return commas;
+    const double perByte = static_cast<double>(commas) / static_cast<double>(sample);
+    return static_cast<size_t>(perByte * static_cast<double>(bytes.size()) * 1.05) + 16;
+}
+
+}  // namespace
+
+void CKVQDBConfig::LoadFromMemory(std::string_view bytes, std::string_view name)
+{
+    Clear();
+    cells_.reserve(EstimateCells(bytes));
+    // Texts are never longer than the file; untouched capacity costs no memory.
+    texts_.reserve(bytes.size());
     int32_t lines = 0;
     const char* at = bytes.data();
     const char* const end = at + bytes.size();
@@ -240,70 +294,84 @@ void CKVQDBConfig::LoadFromMemory(std::string_view bytes, std::string_view name)
             continue;
         }
         const size_t room = std::min(static_cast<size_t>(end - at), kLinePieceLength);
-        const char* stop = static_cast<const char*>(std::memchr(at, '\n', room));
-        if (!stop)
-            stop = at + room;
-        if (const void* cr = std::memchr(at, '\r', static_cast<size_t>(stop - at)))
-            stop = static_cast<const char*>(cr);
-        ReadRow(std::string_view(at, static_cast<size_t>(stop - at)), lines == 0);
+        at = ReadLine(at, at + room, lines == 0);
         ++lines;
-        at = stop;
     }
     columnCount_ = static_cast<int32_t>(fieldNames_.size());
     // An empty file has no header and no rows (not minus one).
     rowCount_ = lines > 0 ? lines - 1 : 0;
     name_.assign(name);
     slots_.resize(static_cast<size_t>(columnCount_));
+    // A table is kept for long: give back what the estimates left over when it is much.
+    if (cells_.capacity() > cells_.size() + cells_.size() / 4 + 64)
+        cells_.shrink_to_fit();
 }
 
-void CKVQDBConfig::ReadRow(std::string_view line, bool header)
+const char* CKVQDBConfig::ReadLine(const char* at, const char* limit, bool header)
 {
-    const char* const base = line.data();
-    size_t start = 0;
-    while (start < line.size()) {
-        const void* found = std::memchr(base + start, ',', line.size() - start);
-        if (!found)
-            break;  // the text after the last comma is no field
-        size_t comma = static_cast<size_t>(static_cast<const char*>(found) - base);
-        const void* quote = std::memchr(base + start, '"', comma - start);
-        if (quote) {
-            // From the first quote on, a comma ends the field only outside quotes.
-            bool quoted = false;
-            size_t i = static_cast<size_t>(static_cast<const char*>(quote) - base);
-            for (; i < line.size(); ++i) {
-                if (line[i] == '"')
-                    quoted = !quoted;
-                else if (line[i] == ',' && !quoted)
+    for (;;) {
+        const char* const start = at;
+        const char* quote = nullptr;
+        const char* close = nullptr;
+        bool quoted = false;
+        uint32_t seen = 0;
+        // A field ends at a comma outside quotes; a line end or the piece's end before one
+        // leaves the text read so far as no field.
+        for (;; ++at) {
+            if (at == limit)
+                return at;
+            const uint8_t kind = kByteClasses[static_cast<unsigned char>(*at)];
+            if (kind < kQuoteByte) {
+                seen |= kind;
+            } else if (kind == kCommaByte) {
+                if (!quoted)
                     break;
+            } else if (kind == kQuoteByte) {
+                if (!quote)
+                    quote = at;
+                else if (!close)
+                    close = at;
+                quoted = !quoted;
+                seen |= kTextByte;
+            } else {
+                return at;
             }
-            if (i == line.size())
-                break;
-            comma = i;
         }
-        const std::string_view field = line.substr(start, comma - start);
-        start = comma + 1;
-        if (header) {
-            fieldNames_.emplace_back(QuotedText(field));
-            continue;
-        }
-        bool numeric = true;
-        bool dotted = false;
-        for (const char c : field) {
-            if (!IsNumericChar(c)) {
-                numeric = false;
-                break;
-            }
-            dotted = dotted || c == '.';
-        }
-        if (numeric && dotted) {
-            cells_.push_back(Cell{kFloat, FloatBits(static_cast<float>(NumericFieldToDouble(field))), 0});
-        } else if (numeric) {
-            cells_.push_back(Cell{kInteger, static_cast<uint32_t>(TableTextToInt(field)), 0});
-        } else {
-            const std::string_view text = quote ? QuotedText(field) : field;
-            cells_.push_back(Cell{kText, static_cast<uint32_t>(texts_.size()), static_cast<uint32_t>(text.size())});
+        const std::string_view field(start, static_cast<size_t>(at - start));
+        // The text between the first two quotes (to the field's end when the second is missing).
+        const std::string_view text =
+            quote ? std::string_view(quote + 1, static_cast<size_t>((close ? close : at) - quote - 1)) : field;
+        if (!header && seen == kDigitByte && field.size() <= 9) {
+            // Plain digits that cannot leave int32: no sign, spaces or saturation to mind.
+            uint32_t value = 0;
+            for (const char c : field)
+                value = value * 10 + static_cast<uint32_t>(c - '0');
+            cells_.push_back(Cell{value, 0, kInteger});
+        } else if (!header && seen == (kDigitByte | kDotByte)) {
+            cells_.push_back(Cell{FloatBits(static_cast<float>(DigitsAndDotToDouble(field))), 0, kFloat});
+        } else if (!header && (seen & kTextByte)) {
+            cells_.push_back(Cell{static_cast<uint32_t>(texts_.size()), static_cast<uint16_t>(text.size()), kText});
             texts_.append(text);
+        } else {
+            AddField(field, text, seen, header);
         }
+        ++at;
+    }
+}
+
+void CKVQDBConfig::AddField(std::string_view field, std::string_view text, uint32_t seen, bool header)
+{
+    if (header) {
+        fieldNames_.emplace_back(text);
+        return;
+    }
+    if (seen & kTextByte) {
+        cells_.push_back(Cell{static_cast<uint32_t>(texts_.size()), static_cast<uint16_t>(text.size()), kText});
+        texts_.append(text);
+    } else if (seen & kDotByte) {
+        cells_.push_back(Cell{FloatBits(static_cast<float>(NumericFieldToDouble(field))), 0, kFloat});
+    } else {
+        cells_.push_back(Cell{static_cast<uint32_t>(TableTextToInt(field)), 0, kInteger});
     }
 }
 

@@ -79,11 +79,13 @@ public:
 
 private:
     struct Cell {
-        CellKind kind;
         // The integer, the float's bits, or where the text starts in texts_.
         uint32_t value;
-        uint32_t textLength;
+        // A text is cut with its line piece, so its length always fits.
+        uint16_t textLength;
+        CellKind kind;
     };
+    static_assert(kLinePieceLength <= UINT16_MAX);
     struct GroupIndex;
     struct CombinedIndex {
         int32_t columns[3];
@@ -94,7 +96,12 @@ private:
     const Cell* CellAt(int32_t col, int32_t row) const;
     std::string_view TextOf(const Cell& cell) const;
     void AppendCellText(const Cell& cell, std::string& out) const;
-    void ReadRow(std::string_view line, bool header);
+    // Reads the fields of the line piece starting at at and returns where it ends: at the first
+    // carriage return or line feed, or at limit.
+    const char* ReadLine(const char* at, const char* limit, bool header);
+    // A header name, or a cell the line scan leaves to the general readers (signs, spaces,
+    // long numbers); field is the field's bytes, text what it reads as when it is text.
+    void AddField(std::string_view field, std::string_view text, uint32_t seen, bool header);
     GroupIndex* BuildIndex(int32_t slot);
 
     int32_t columnCount_ = 0;

@@ -50,6 +50,9 @@ TEST(TableFile, ReadsEachRuleAsWritten)
         {"a quoted number is text", "a,\n\"12\",\n", 1, 1, 1, 1, CKVQDBConfig::kText, "12", 12},
         {"text between the first two quotes only", "a,\nx\"yz\"w,\n", 1, 1, 1, 1, CKVQDBConfig::kText, "yz", 0},
         {"a comma inside quotes stays", "a,\n\"b,c\",\n", 1, 1, 1, 1, CKVQDBConfig::kText, "b,c", 0},
+        {"a third quote reopens the field to the next comma", "a,\n\"x\"y\"z,w\",\n", 1, 1, 1, 1, CKVQDBConfig::kText,
+         "x", 0},
+        {"a quote left open to the line's end leaves no field", "a,\n\"b,c\n5,\n", 1, 2, 1, 1, 0, "5", 5},
         {"unquoted text whole", "a,\n 4 apples,\n", 1, 1, 1, 1, CKVQDBConfig::kText, " 4 apples", 4},
         {"a float with six decimals", "a,\n3.0,\n", 1, 1, 1, 1, CKVQDBConfig::kFloat, "3.000000", 3},
         {"a float formatted from its 32-bit value", "a,\n0.1,\n", 1, 1, 1, 1, CKVQDBConfig::kFloat, "0.100000", 0},
@@ -84,6 +87,19 @@ TEST(TableFile, LongLinePieceBoundary)
     EXPECT_EQ(table.GetRowNums(), 2);
     EXPECT_EQ(table.GetCellCount(), 1u);  // the first piece has no comma
     EXPECT_EQ(table.GetIntValue(1, 1), 9);
+}
+
+TEST(TableFile, DenseRowsAfterSparseOnesAreAllKept)
+{
+    // The first lines hold few commas; the many short rows after them must all be read.
+    std::string bytes = "a,\n" + std::string(40000, 'x') + ",\n" + std::string(40000, 'y') + ",\n";
+    for (int i = 0; i < 20000; ++i)
+        bytes += std::to_string(i) + ",";
+    bytes += "\n";
+    const CKVQDBConfig table = Read(bytes);
+    EXPECT_EQ(table.GetCellCount(), 20002u);
+    EXPECT_EQ(table.GetIntValue(1, 3), 0);
+    EXPECT_EQ(table.GetStringValue(1, 2), std::string(40000, 'y'));
 }
 
 TEST(TableGetters, ZeroOutsideTheTableAndConvertAcrossKinds)
