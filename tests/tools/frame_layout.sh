@@ -30,8 +30,8 @@ python3 -c 'import json, sys; sys.exit(json.load(open(sys.argv[1])) != json.load
 "$TOOL" layout build frames.brief.json again.ui 2> err.txt || fail "the brief dump does not build: $(cat err.txt)"
 cmp -s frames.ui again.ui || fail "build(dump --brief(frames)) differs from the first build"
 
-for spec in "Frame Picture:BottomCenter:Rect:left" "FrameHorz Picture:Right:fRadia" "FrameVert Picture:Clip:bottom"; do
-    set -- $spec
+for entry in "Frame Picture:BottomCenter:Rect:left" "FrameHorz Picture:Right:fRadia" "FrameVert Picture:Clip:bottom"; do
+    set -- $entry
     "$TOOL" attrs "$1" 2> /dev/null | grep -q "^$2	" || fail "kvqtool attrs $1 does not list $2"
 done
 
