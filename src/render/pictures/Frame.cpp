@@ -1,26 +1,5 @@
 #include "render/pictures/Frame.h"
 
-#include "gfx/DC.h"
-#include "io/EditHook.h"
-
-namespace {
-
-constexpr const char* kOnZoom = "OnZoom";
-
-void OnZoomHandler(IRender* self, const char*, CKVQWindow*, CKVQMessage* message, CKVQWindow*)
-{
-    float zoom = 0.0f;
-    if (frame_pieces::ReadZoom(message, zoom))
-        static_cast<CRenderObject_Frame*>(self)->Zoom(zoom);
-}
-
-}  // namespace
-
-CRenderObject_Frame::CRenderObject_Frame()
-{
-    RegisterHandler(kOnZoom, &OnZoomHandler);
-}
-
 std::array<frame_pieces::Piece, 9> CRenderObject_Frame::Stored()
 {
     return {{{"TopLeft", &TopLeft},
@@ -45,49 +24,6 @@ std::array<frame_pieces::Piece, 9> CRenderObject_Frame::Described()
              {"LeftCenter", &LeftCenter},
              {"RightCenter", &RightCenter},
              {"Center", &Center}}};
-}
-
-CKVQEditHook& CRenderObject_Frame::AttributeTable() const
-{
-    static CKVQEditHook table;
-    return table;
-}
-
-void CRenderObject_Frame::TransferRecord(CIArchive& ar)
-{
-    frame_pieces::Transfer(ar, Stored());
-    clip.Transfer(ar);
-}
-
-void CRenderObject_Frame::Describe(CIEditHook& hook)
-{
-    hook.BeginGroup(this, frame_pieces::kGroup, sprite_edit::kCommands, "", nullptr, nullptr, 0, false);
-    hook.EnterGroup();
-    DescribeBase(hook);
-    frame_pieces::Describe(hook, Described());
-    clip.Describe(hook);
-    hook.LeaveGroup();
-}
-
-bool CRenderObject_Frame::ExecuteCommand(const char* groupPath, const char* command)
-{
-    return frame_pieces::ExecuteRectCommand(groupPath, command, Stored());
-}
-
-void CRenderObject_Frame::Zoom(float zoom)
-{
-    frame_pieces::Zoom(Stored(), zoom);
-}
-
-void CRenderObject_Frame::Draw(const KVQRect& windowRect)
-{
-    CKVQDC* dc = GetCurrentDevice();
-    if (!dc)
-        return;
-    const bool clipped = clip.Push(windowRect, GetOwner());
-    DrawPieces(frame_pieces::Painter(*dc, ResolveRect(windowRect)));
-    if (clipped)
-        dc->PopClip();
 }
 
 void CRenderObject_Frame::DrawPieces(const frame_pieces::Painter& painter)

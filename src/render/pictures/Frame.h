@@ -6,30 +6,17 @@
 #include <array>
 #include <cstdint>
 
-#include "render/Render.h"
 #include "render/pictures/FramePieces.h"
-#include "render/pictures/Picture.h"
+#include "render/pictures/PieceFrame.h"
 #include "render/pictures/Sprite.h"
 
-class CRenderObject_Frame : public IRender {
+class CRenderObject_Frame : public CPieceFrame<CRenderObject_Frame> {
 public:
     static constexpr const char* kClassName = "Frame";
 
-    CRenderObject_Frame();
-
     const char* GetClassName() const override { return kClassName; }
-    void TransferRecord(CIArchive& ar) override;
-    void Describe(CIEditHook& hook) override;
-    void Draw(const KVQRect& windowRect) override;
-    CKVQEditHook& AttributeTable() const override;
-    size_t ObjectSize() const override { return sizeof(CRenderObject_Frame); }
-    // "Copy" and "Paste" on a piece's "Rect" group.
-    bool ExecuteCommand(const char* groupPath, const char* command) override;
 
     static IRender* Create() { return new CRenderObject_Frame; }
-
-    // Multiplies every piece's scale by zoom.
-    void Zoom(float zoom);
 
     Sprite TopLeft;
     Sprite TopRight;
@@ -40,9 +27,9 @@ public:
     Sprite TopCenter;
     Sprite BottomCenter;
     Sprite Center;
-    PictureClip clip;
 
 private:
+    friend class CPieceFrame<CRenderObject_Frame>;
     // The pieces in the record's order, and in the editor's.
     std::array<frame_pieces::Piece, 9> Stored();
     std::array<frame_pieces::Piece, 9> Described();
