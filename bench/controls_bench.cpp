@@ -15,6 +15,7 @@
 #include "gfx/SoftwareDC.h"
 #include "gfx/Texture.h"
 #include "platform/Video.h"
+#include "support/GLTarget.h"
 #include "render/RenderRegistry.h"
 #include "render/controls/VertScrollBar.h"
 #include "render/pictures/Picture.h"
@@ -140,40 +141,9 @@ void BM_PicturesSoftware(benchmark::State& state)
 }
 BENCHMARK(BM_PicturesSoftware)->Unit(benchmark::kMillisecond);
 
-// A headless GL window with the device on it; null (and the benchmark skipped) without GL.
-struct GLTarget {
-    platform::Window* window = nullptr;
-    std::unique_ptr<CKVQOpenGLESDC> dc;
-
-    explicit GLTarget(benchmark::State& state)
-    {
-        std::string error;
-        if (!platform::InitVideo(true, error)) {
-            state.SkipWithError(("no headless video: " + error).c_str());
-            return;
-        }
-        window = platform::CreateGameWindow("controls bench", kScreenWidth, kScreenHeight, true, error);
-        if (!window) {
-            state.SkipWithError(("no GL window: " + error).c_str());
-            return;
-        }
-        dc = std::make_unique<CKVQOpenGLESDC>();
-        if (dc->Init(kScreenWidth, kScreenHeight, window, 0) != 0) {
-            dc.reset();
-            state.SkipWithError("no OpenGL context");
-        }
-    }
-    ~GLTarget()
-    {
-        dc.reset();
-        if (window)
-            platform::DestroyGameWindow(window);
-    }
-};
-
 void RunOpenGL(benchmark::State& state, bool pictures)
 {
-    GLTarget gl(state);
+    GLTarget gl(state, "controls bench", kScreenWidth, kScreenHeight);
     if (!gl.dc)
         return;
     SetTextureKind(kTextureOpenGL);

@@ -14,6 +14,7 @@
 #include "gfx/OpenGLESDC.h"
 #include "gfx/SoftwareDC.h"
 #include "platform/Video.h"
+#include "support/GLTarget.h"
 #include "render/Rectangle.h"
 #include "render/RenderRegistry.h"
 #include "ui/Window.h"
@@ -97,41 +98,10 @@ void BM_FrameSoftware(benchmark::State& state)
 }
 BENCHMARK(BM_FrameSoftware)->Unit(benchmark::kMillisecond);
 
-// A headless GL window with the device on it; null (and the benchmark skipped) without GL.
-struct GLTarget {
-    platform::Window* window = nullptr;
-    std::unique_ptr<CKVQOpenGLESDC> dc;
-
-    explicit GLTarget(benchmark::State& state)
-    {
-        std::string error;
-        if (!platform::InitVideo(true, error)) {
-            state.SkipWithError(("no headless video: " + error).c_str());
-            return;
-        }
-        window = platform::CreateGameWindow("frame bench", kScreenWidth, kScreenHeight, true, error);
-        if (!window) {
-            state.SkipWithError(("no GL window: " + error).c_str());
-            return;
-        }
-        dc = std::make_unique<CKVQOpenGLESDC>();
-        if (dc->Init(kScreenWidth, kScreenHeight, window, 0) != 0) {
-            dc.reset();
-            state.SkipWithError("no OpenGL context");
-        }
-    }
-    ~GLTarget()
-    {
-        dc.reset();
-        if (window)
-            platform::DestroyGameWindow(window);
-    }
-};
-
 void BM_FrameOpenGL(benchmark::State& state)
 {
     LayoutScope layout;
-    GLTarget gl(state);
+    GLTarget gl(state, "frame bench", kScreenWidth, kScreenHeight);
     if (!gl.dc)
         return;
     for (auto _ : state)
@@ -142,7 +112,7 @@ BENCHMARK(BM_FrameOpenGL)->Unit(benchmark::kMillisecond);
 void BM_FrameOpenGLWithReadBack(benchmark::State& state)
 {
     LayoutScope layout;
-    GLTarget gl(state);
+    GLTarget gl(state, "frame bench", kScreenWidth, kScreenHeight);
     if (!gl.dc)
         return;
     std::vector<uint8_t> rgba;

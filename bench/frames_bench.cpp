@@ -16,6 +16,7 @@
 #include "gfx/SoftwareDC.h"
 #include "gfx/Texture.h"
 #include "platform/Video.h"
+#include "support/GLTarget.h"
 #include "render/RenderRegistry.h"
 #include "render/pictures/Frame.h"
 #include "render/pictures/Picture.h"
@@ -163,41 +164,9 @@ void Software(benchmark::State& state, CKVQWindow* (*cell)(int))
     state.counters["covered"] = static_cast<double>(covered) / (kScreenWidth * kScreenHeight);
 }
 
-// A headless GL window with the device on it; the benchmark is skipped without GL.
-struct GLTarget {
-    platform::Window* window = nullptr;
-    std::unique_ptr<CKVQOpenGLESDC> dc;
-
-    explicit GLTarget(benchmark::State& state)
-    {
-        std::string error;
-        if (!platform::InitVideo(true, error)) {
-            state.SkipWithError(("no headless video: " + error).c_str());
-            return;
-        }
-        window = platform::CreateGameWindow("frames bench", kScreenWidth, kScreenHeight, true, error);
-        if (!window) {
-            state.SkipWithError(("no GL window: " + error).c_str());
-            return;
-        }
-        SetTextureKind(kTextureOpenGL);
-        dc = std::make_unique<CKVQOpenGLESDC>();
-        if (dc->Init(kScreenWidth, kScreenHeight, window, 0) != 0) {
-            dc.reset();
-            state.SkipWithError("no OpenGL context");
-        }
-    }
-    ~GLTarget()
-    {
-        dc.reset();
-        if (window)
-            platform::DestroyGameWindow(window);
-    }
-};
-
 void OpenGL(benchmark::State& state, CKVQWindow* (*cell)(int))
 {
-    GLTarget gl(state);
+    GLTarget gl(state, "frames bench", kScreenWidth, kScreenHeight, true);
     if (!gl.dc)
         return;
     {
