@@ -11,6 +11,7 @@ packages=(
   libsdl2-dev libsdl2-image-dev libsdl2-mixer-dev libglew-dev
   libgl1-mesa-dri libegl-mesa0 libegl1 xvfb xauth
   libcurl4-openssl-dev libssl-dev openssl python3-pyftpdlib
+  libfreetype-dev libfontconfig-dev fontconfig fonts-wqy-microhei
 )
 packages+=("$@")
 

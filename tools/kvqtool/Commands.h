@@ -30,6 +30,10 @@ int RunImageSet(const ToolArgs& args);
 int RunLua(const ToolArgs& args);
 // Writes a small runnable game into a new or empty folder.
 int RunNew(const ToolArgs& args);
+// Font files (dump, build) and fonts made from a system face (new).
+int RunFont(const ToolArgs& args);
+// Particle files (dump, build).
+int RunParticle(const ToolArgs& args);
 // Prints the script reference, or the part about one name.
 int RunApi(const ToolArgs& args);
 

@@ -1,0 +1,238 @@
+#pragma once
+// Fonts: UCS-2 characters turned into glyph images on demand, packed into a few texture pages
+// (the glyph atlas), measured, and laid out in a rectangle in one of eight modes. Glyphs come
+// from a system face through the platform font (create and glyph callbacks) or from a bitmap
+// font (regions of one image). Fonts are described by ".fnt" files and shared through the font
+// manager: every user of the same file at the same size draws from the same atlas.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "common/EngineString.h"
+#include "common/Types.h"
+
+class CIArchive;
+
+// Layout modes of DrawText and MeasureWidestLine.
+enum FontLayoutMode : int32_t {
+    FONT_LEFT = 0,
+    FONT_RIGHT = 1,
+    FONT_CENTRED = 2,
+    FONT_JUSTIFIED = 3,
+    FONT_WRAP_LEFT = 4,
+    FONT_WRAP_RIGHT = 5,
+    FONT_WRAP_CENTRED = 6,
+    FONT_WRAP_JUSTIFIED = 7,
+};
+
+// What creating a platform font reports.
+struct FontMetrics {
+    int32_t cellHeight = 0;   // height of a character cell
+    int32_t widestWidth = 0;  // the widest character
+    int32_t lineSpacing = 0;  // cell height + external leading + 1: becomes the font's line height
+};
+
+// One rasterised character: RGBA rows of width pixels, opaque white where the character is and
+// transparent black elsewhere (one-bit masks; colour comes from the draw colour).
+struct GlyphImage {
+    int32_t width = 0;
+    int32_t height = 0;
+    std::vector<uint8_t> rgba;
+};
+
+// A system face at one pixel height: the font's create callback makes it, its Rasterise is the
+// glyph callback.
+class IPlatformFont {
+public:
+    virtual ~IPlatformFont() = default;
+    virtual const FontMetrics& Metrics() const = 0;
+    // False when the face yields no image for c (the font then uses '?').
+    virtual bool Rasterise(uint16_t c, GlyphImage& out) = 0;
+};
+
+// Makes the platform font of a face (named in the game's code page) whose cell height reaches
+// pixelHeight; null when it cannot be made.
+using FontCreateCallback = std::unique_ptr<IPlatformFont> (*)(const CKVQString& faceName, int32_t pixelHeight);
+
+// A code → entry map as font files keep it: 8 buckets (code & 7), each an unbalanced binary
+// search tree by code.
+template <typename Entry>
+class GlyphTreeMap {
+public:
+    static constexpr int32_t kBuckets = 8;
+    struct Node {
+        uint16_t code = 0;
+        Entry entry{};
+        std::unique_ptr<Node> larger;
+        std::unique_ptr<Node> smaller;
+    };
+
+    const Entry* Find(uint16_t code) const;
+    // Inserts or replaces; the tree keeps the shape insertion order gives it.
+    void Insert(uint16_t code, const Entry& entry);
+    void Clear();
+    size_t Size() const { return size_; }
+    const std::unique_ptr<Node>& Root(int32_t bucket) const { return roots_[bucket]; }
+    // Every node, bucket by bucket, each tree node first, then larger, then smaller (file order).
+    template <typename Visit>
+    void ForEach(Visit&& visit) const;
+    // Loads or stores the 8 trees; entryBlock transfers one entry (inside its own record block
+    // when the caller wants one). False when a load met damaged data.
+    template <typename TransferEntry>
+    bool Transfer(CIArchive& ar, TransferEntry&& entryBlock);
+
+private:
+    std::unique_ptr<Node> roots_[kBuckets];
+    size_t size_ = 0;
+};
+
+// Where a glyph sits in the atlas.
+struct GlyphEntry {
+    int32_t page = 0;
+    KVQRect rect{};
+};
+
+// The pages of packed glyphs with their map and packing state.
+struct CGlyphAtlas {
+    static constexpr int32_t kDefaultPageSize = 512;
+
+    GlyphTreeMap<GlyphEntry> map;
+    int32_t cursorX = 0;
+    int32_t cursorY = 0;
+    int32_t rowHeight = 0;  // the font's line height
+    int32_t pageWidth = kDefaultPageSize;
+    int32_t pageHeight = kDefaultPageSize;
+    int32_t fillingPage = 0;
+    bool outline = false;
+    // Texture ids of the pages (registered with the texture cache); their pixel copies are the
+    // stored pixels.
+    std::vector<int32_t> pages;
+};
+
+// A bitmap font: regions of one image.
+struct CBitmapFont {
+    CKVQString imageName;
+    int32_t texture = -1;
+    GlyphTreeMap<KVQRect> map;
+};
+
+// A glyph ready to draw.
+struct FontGlyph {
+    int32_t texture = -1;
+    KVQRect source{};
+    int32_t width = 0;
+    int32_t height = 0;
+};
+
+class CKVQFont {
+public:
+    // create is null for a font that only draws from its bitmap font.
+    explicit CKVQFont(FontCreateCallback create = nullptr);
+    ~CKVQFont();  // releases the atlas pages
+    CKVQFont(const CKVQFont&) = delete;
+    CKVQFont& operator=(const CKVQFont&) = delete;
+
+    // Makes the platform font of the face at pixel height size; the line height becomes its line
+    // spacing. False when there is no create callback or the face cannot be made.
+    bool CreatePlatformFont(const CKVQString& face, int32_t size);
+
+    // The glyph of c (see the lookup rules in Font.cpp); false when there is none.
+    bool GetGlyph(uint16_t c, FontGlyph& out);
+    // The glyph's width, 0 without a glyph.
+    int32_t GetCharAdvance(uint16_t c);
+    // Sum of advance × scale, the running sum truncated after each character.
+    int32_t GetTextWidth(std::u16string_view text);
+    // The index of the first character from start at which the running width exceeds width; the
+    // text's length when it never does; start when width <= 0 or start is past the end.
+    size_t IndexAtWidth(std::u16string_view text, size_t start, int32_t width);
+
+    // Draws one line (no line feeds) with the pen at (x, y), y the top of the line box.
+    void DrawLine(std::u16string_view line, int32_t x, int32_t y, uint32_t color);
+    // Draws text (lines separated by line feeds) into r in a layout mode.
+    void DrawText(std::u16string_view text, const KVQRect& r, int32_t mode, uint32_t color);
+    // The widest line of text in r for a layout mode.
+    int32_t MeasureWidestLine(std::u16string_view text, const KVQRect& r, int32_t mode);
+
+    // The ".fnt" record: one record block holding the font's fields (both directions). After a
+    // load the bitmap font's image is loaded and, for a regenerated font, the platform font made.
+    // False when a load met damaged data.
+    bool Transfer(CIArchive& ar);
+    // Reads a ".fnt" file through the file system; records the file name.
+    bool LoadFromFile(const char* fileName);
+
+    // Drops and rebuilds the device copies of the atlas pages (pause and resume).
+    void ReleaseDevice();
+    void RestoreDevice();
+
+    int32_t GetLineHeight() const { return lineHeight; }
+    float GetScale() const { return scale; }
+    void SetScale(float s) { scale = s; }
+    void SetPassword(bool on) { password = on; }
+    void SetOutline(bool on, const RGBA& color)
+    {
+        drawOutline = on;
+        outlineColor = color;
+    }
+    bool HasPlatformFont() const { return platformFont_ != nullptr; }
+
+    // Fields, as the font file holds them.
+    CKVQString faceName;
+    CKVQString secondName;
+    CKVQString fileName;
+    int32_t requestedSize = 0;
+    int32_t lineHeight = 0;
+    float scale = 1.0f;
+    CGlyphAtlas atlas;
+    CBitmapFont bitmapFont;
+    bool useBitmapFont = false;
+    bool outline = false;
+    bool regenerate = false;
+    bool drawOutline = false;
+    RGBA outlineColor{0, 0, 0, 255};
+    bool password = false;
+
+private:
+    FontCreateCallback create_ = nullptr;
+    std::unique_ptr<IPlatformFont> platformFont_;
+};
+
+// The process-wide list of loaded fonts, one per (file name, size).
+class CKVQFontMgr {
+public:
+    static CKVQFontMgr& Instance();
+
+    // The loaded font of that file and size, or a new one loaded from the file; null for an empty
+    // name or a file that cannot be loaded.
+    CKVQFont* GetFont(const char* fileName, int32_t size);
+    // GetFont at the size the file itself stores (the first request reads it).
+    CKVQFont* GetFont(const char* fileName);
+    // The font the engine draws its own text with (the on-screen error display): the first
+    // loaded font, null when none is loaded.
+    CKVQFont* GetDefaultFont();
+
+    void ReleaseAll();
+    void RestoreAll();
+    // Drops every font (tests).
+    void Clear();
+    size_t Count() const { return fonts_.size(); }
+
+    // The create callback new fonts get (the system rasteriser unless a test sets another).
+    void SetCreateCallback(FontCreateCallback create) { create_ = create; }
+    FontCreateCallback GetCreateCallback() const { return create_; }
+
+private:
+    CKVQFontMgr();
+    struct Entry {
+        std::string fileName;
+        int32_t size = 0;
+        std::unique_ptr<CKVQFont> font;
+    };
+    std::vector<Entry> fonts_;
+    FontCreateCallback create_ = nullptr;
+};
+
+// The create callback on the system's faces (FreeType and fontconfig).
+std::unique_ptr<IPlatformFont> CreateSystemFont(const CKVQString& faceName, int32_t pixelHeight);
