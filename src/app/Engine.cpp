@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <limits>
+#include <memory>
 #include <system_error>
 
 #include "app/Clock.h"
@@ -15,6 +16,7 @@
 #include "common/Types.h"
 #include "gfx/DC.h"
 #include "gfx/DeviceKinds.h"
+#include "gfx/Font.h"
 #include "gfx/Texture.h"
 #include "io/FileSystem.h"
 #include "render/RenderRegistry.h"
@@ -167,10 +169,10 @@ void LoadStartLayout(bool suppressStartLayout)
     state.startLayoutProblem = DescribeStartLayoutProblem(start, manager.GetLoadError());
 }
 
-// A script error becomes the text kept on screen in debug mode. No font draws it yet, so it is
-// said on standard error instead: failures of files and handlers were said by the host as they
-// happened; the others (in-memory chunks) are said here. Either way once per distinct text, with
-// repeats counted, so an error raised every frame is one line.
+// A script error becomes the text kept on screen in debug mode. It is said on standard error as
+// well: failures of files and handlers were said by the host as they happened; the others
+// (in-memory chunks) are said here. Either way once per distinct text, with repeats counted, so an
+// error raised every frame is one line.
 void TakeScriptError()
 {
     if (!GetCoreCfg().IsDebuging)
@@ -182,6 +184,43 @@ void TakeScriptError()
     EngineState& state = State();
     state.errorDisplayText = host->GetLastErrorText();
     host->ClearLastError();
+}
+
+// Size of the engine's own font, made from the system's fallback face when the game has loaded no
+// font of its own: an error must be readable before the game's first text works.
+constexpr int32_t kErrorFontSize = 16;
+
+CKVQFont* ErrorFont()
+{
+    if (CKVQFont* font = CKVQFontMgr::Instance().GetDefaultFont())
+        return font;
+    static std::unique_ptr<CKVQFont> own;
+    static bool tried = false;
+    if (!tried) {
+        tried = true;
+        auto font = std::make_unique<CKVQFont>(CKVQFontMgr::Instance().GetCreateCallback());
+        if (font->CreatePlatformFont(CKVQString(""), kErrorFontSize))
+            own = std::move(font);
+    }
+    return own.get();
+}
+
+// Draws the kept error text over the frame, in red from the root's top-left corner.
+void DrawErrorDisplay(const KVQRect& rect)
+{
+    const std::string& text = State().errorDisplayText;
+    if (!GetCoreCfg().IsDebuging || text.empty())
+        return;
+    CKVQFont* font = ErrorFont();
+    if (font == nullptr)
+        return;
+    const CKVQString wide(text.c_str());
+    const std::u16string_view units(reinterpret_cast<const char16_t*>(wide.GetWideString()),
+                                    static_cast<size_t>(wide.GetLength()));
+    const float scale = font->GetScale();
+    font->SetScale(1.0f);
+    font->DrawText(units, rect, FONT_LEFT, PackColor(RGBA{255, 0, 0, 255}));
+    font->SetScale(scale);
 }
 
 }  // namespace
@@ -286,6 +325,7 @@ void KVQAPI_Render()
         device->BeginScene();
         CKVQWindowMgr::Instance().Render(*device);
         TakeScriptError();
+        DrawErrorDisplay(rect);
         device->EndScene();
     }
     if (device->IsDirty())
@@ -322,8 +362,8 @@ void KVQAPI_Pause()
 {
     Broadcast(kOnPause);
     KVQCurlPause();
-    // Fonts release their textures here too.
     GetCoreCfg().IsPaused = true;
+    CKVQFontMgr::Instance().ReleaseAll();
     CTextureCache::Instance().ReleaseAll();
     if (CKVQDC* device = GetCurrentDevice())
         device->Shutdown();
@@ -336,7 +376,7 @@ void KVQAPI_Resume()
 {
     GetCoreCfg().IsPaused = false;
     KVQCurlResume();
-    // Fonts restore their textures here too.
+    CKVQFontMgr::Instance().RestoreAll();
     CTextureCache::Instance().UploadAll();
     if (CKVQDC* device = GetCurrentDevice())
         device->ResetDevice();
@@ -366,6 +406,7 @@ bool KVQAPI_CaptureFrame(std::vector<uint8_t>& rgba, int32_t& width, int32_t& he
     // frame and handed back again, quietly: the game is not told, and it stays paused.
     const bool paused = GetCoreCfg().IsPaused;
     if (paused) {
+        CKVQFontMgr::Instance().RestoreAll();
         CTextureCache::Instance().UploadAll();
         device->ResetDevice();
     }
@@ -375,9 +416,11 @@ bool KVQAPI_CaptureFrame(std::vector<uint8_t>& rgba, int32_t& width, int32_t& he
     device->InvalidateRect(rect, 0);
     device->BeginScene();
     CKVQWindowMgr::Instance().Render(*device);
+    DrawErrorDisplay(rect);
     device->EndScene();
     const bool read = device->ReadFrame(rgba, width, height);
     if (paused) {
+        CKVQFontMgr::Instance().ReleaseAll();
         CTextureCache::Instance().ReleaseAll();
         device->Shutdown();
     }
