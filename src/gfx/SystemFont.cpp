@@ -102,8 +102,7 @@ std::unique_ptr<IPlatformFont> CreateSystemFont(const CKVQString& faceName, int3
 
     std::unique_ptr<SizedFace> face;
     platform::FaceMatch match;
-    const bool found = platform::MatchFace(name, match);
-    if (found && match.exact)
+    if (platform::MatchFace(name, match) && match.exact)
         face = OpenMatch(match, pixelHeight);
     if (face == nullptr) {
         platform::FaceMatch fallback;
@@ -115,7 +114,9 @@ std::unique_ptr<IPlatformFont> CreateSystemFont(const CKVQString& faceName, int3
         }
     }
     if (face == nullptr) {
-        notices::ReportMissing("font face", name, "fontconfig and the fallback face " + std::string(platform::kFallbackFamily));
+        notices::ReportMissing("font face", name,
+                               "the system's fonts through fontconfig, with '" + std::string(platform::kFallbackFamily) +
+                                   "' as the fallback");
         return nullptr;
     }
     return std::make_unique<CSystemFont>(std::move(face));

@@ -24,7 +24,7 @@ namespace {
 constexpr int32_t kMaxCellPerEm = 4;
 constexpr int32_t kMaxAdvancePerEm = 4;
 
-// The library, the configuration and the faces are never closed: fonts held by process-wide
+// The library and the faces are never closed: fonts held by process-wide
 // owners may be destroyed after any static of this file, and still free their sizes.
 struct FaceCache {
     FT_Library library = nullptr;
@@ -79,12 +79,25 @@ MatchCache& Matches()
     return *cache;
 }
 
+// Unlike the faces, the configuration is closed at exit: fontconfig keeps part of what it
+// parsed where only closing the configuration finds it. Fonts never ask for it once they are
+// made, and a question asked after the close finds nothing.
+void CloseConfig()
+{
+    MatchCache& cache = Matches();
+    if (cache.config != nullptr)
+        FcConfigDestroy(cache.config);
+    cache.config = nullptr;
+}
+
 FcConfig* Config()
 {
     MatchCache& cache = Matches();
     if (!cache.configTried) {
         cache.configTried = true;
         cache.config = FcInitLoadConfigAndFonts();
+        if (cache.config != nullptr)
+            std::atexit(CloseConfig);
     }
     return cache.config;
 }
