@@ -108,15 +108,17 @@ std::unique_ptr<IPlatformFont> CreateSystemFont(const CKVQString& faceName, int3
         platform::FaceMatch fallback;
         if (platform::MatchFace(platform::kFallbackFamily, fallback)) {
             face = OpenMatch(fallback, pixelHeight);
-            if (face != nullptr && name != platform::kFallbackFamily)
-                platform::WriteDebugOutput(
-                    ("font face '" + name + "' is not available; drawing it with '" + fallback.family + "'\r\n").c_str());
+            if (face != nullptr && name != platform::kFallbackFamily) {
+                const std::string text = "font face '" + name + "' is not available; drawing it with '" +
+                                         fallback.family + "'\r\n";
+                platform::WriteDebugOutput(text.c_str());
+            }
         }
     }
     if (face == nullptr) {
-        notices::ReportMissing("font face", name,
-                               "the system's fonts through fontconfig, with '" + std::string(platform::kFallbackFamily) +
-                                   "' as the fallback");
+        const std::string lookedIn = "the system's fonts through fontconfig, with '" +
+                                     std::string(platform::kFallbackFamily) + "' as the fallback";
+        notices::ReportMissing("font face", name, lookedIn);
         return nullptr;
     }
     return std::make_unique<CSystemFont>(std::move(face));

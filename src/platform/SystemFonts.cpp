@@ -183,7 +183,8 @@ void CopyBitmap(const FT_Bitmap& bitmap, int32_t left, int32_t top, GlyphMask& o
         if (y < 0 || y >= out.height)
             continue;
         // A negative pitch stores the rows bottom first.
-        const uint8_t* line = bitmap.buffer + static_cast<ptrdiff_t>(pitch >= 0 ? row : rows - 1 - row) * std::abs(pitch);
+        const int32_t stored = pitch >= 0 ? row : rows - 1 - row;
+        const uint8_t* line = bitmap.buffer + static_cast<ptrdiff_t>(stored) * std::abs(pitch);
         for (int32_t column = 0; column < columns; ++column) {
             const int32_t x = left + column;
             if (x < 0 || x >= out.width)

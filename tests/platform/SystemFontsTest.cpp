@@ -123,6 +123,11 @@ TEST(SystemFaces, GlyphsStandOnTheBaselineOfTheirCell)
     EXPECT_GE(InkRows(descender).second, m.ascent);
     EXPECT_LT(InkRows(descender).second, m.cellHeight);
 
+    EXPECT_TRUE(face->HasCharacter(0x4E2D));
+    EXPECT_FALSE(face->HasCharacter(0xD800));
+    GlyphMask none;
+    EXPECT_FALSE(face->Render(0xD800, m.ascent, m.cellHeight, m.widestWidth, none));
+
     // A second opening of the same face shares it.
     std::unique_ptr<SizedFace> again = OpenFallback(10);
     ASSERT_NE(again, nullptr);
@@ -153,7 +158,9 @@ TEST(SystemFont, MasksAreWhiteOneBitCellsAsWideAsTheAdvance)
         uint16_t c;
         bool inked;
     };
-    const Case cases[] = {{'A', true}, {'g', true}, {'.', true}, {0x4E2D, true}, {' ', false}, {'\t', false}, {'\r', false}};
+    const Case cases[] = {
+        {'A', true}, {'g', true}, {'.', true}, {0x4E2D, true}, {' ', false}, {'\t', false}, {'\r', false},
+    };
     for (const Case& c : cases) {
         GlyphImage glyph;
         ASSERT_TRUE(font->Rasterise(c.c, glyph)) << c.c;
