@@ -152,6 +152,7 @@ TEST_F(Behaviour, DragMovesTheWindowFromTheSecondMoveOfAPressWithinItsLimits)
         logic->IsFixChildrens = c.fixChildren;
         logic->nMinX = c.box.left, logic->nMaxX = c.box.right, logic->nMinY = c.box.top, logic->nMaxY = c.box.bottom;
         CKVQWindow* pane = Make("pane", root, {0, 100, 0, 100}, logic);
+        pane->SetBit(STATUS_IsDisableChildren);  // presses over the children reach the pane
         for (size_t i = 0; i < c.children.size(); ++i) {
             CKVQWindow* child = Make("child", pane, c.children[i]);
             if (i == 0 && c.hideFirst)
@@ -433,10 +434,10 @@ TEST_F(Behaviour, RecordsKeepTheirFieldsInTheirStoredOrder)
         std::vector<uint8_t> bytes;
     } cases[] = {
         {&array, {1, 0, 0, 0, 2, 0, 0, 0, 3, 0, 0, 0, 4, 0, 0, 0, 5, 0, 0, 0}},
-        {&drag, {1, 0, 0, 0, 2, 0, 0, 0, 3, 0, 0, 0, 4, 0, 0, 0, 0}},
+        {&drag, {1, 0, 0, 0, 2, 0, 0, 0, 3, 0, 0, 0, 4, 0, 0, 0, 0, 0, 0, 0}},
         // count; startmsg ""; IsLoop; fVolume 1.0; fPitch 1.0; strSoundFile ""; stopmsg ""; IsAutoRemoved.
         {&sound, {1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0x80, 0x3f, 0, 0, 0x80, 0x3f,
-                  1, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 0, 0}},
+                  1, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.object->GetClassName());

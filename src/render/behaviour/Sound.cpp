@@ -24,8 +24,8 @@ constexpr const char* kEntryCommands = "Delete|Copy|";
 constexpr const char* kFileHint = "*.wav|*.mp3||";
 constexpr const char* kVolumeHint = "1:100:100";
 constexpr const char* kEntryGroup = "Entry";
-// An entry's smallest stored form: four strings, the loop word, two floats and a boolean.
-constexpr int32_t kMinEntryBytes = 4 * 8 + 4 + 2 * 4 + 1;
+// An entry's smallest stored form: three strings, the loop word, two floats and a boolean.
+constexpr int32_t kMinEntryBytes = 3 * 8 + 4 + 2 * 4 + 4;
 
 CKVQMessage& Clipboard()
 {
