@@ -1,16 +1,16 @@
-// The behaviour components: dragging driven through the window manager's input, selection by
-// clicks, arrangement of children, announced extra data, raising on show, sounds started and
-// stopped by messages, and their records, attribute names and editor commands.
+// The behaviour components: dragging and selection driven through the window manager's input,
+// arrangement of children, announced extra data, raising on show, sounds started and stopped by
+// messages.
 
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "app/CoreCfg.h"
 #include "common/Notices.h"
-#include "io/EditHook.h"
 #include "io/FileSystem.h"
 #include "platform/Clock.h"
 #include "render/RenderRegistry.h"
@@ -24,61 +24,29 @@
 #include "services/SoundFiles.h"
 #include "support/TempFiles.h"
 #include "support/WindowTestSupport.h"
-#include "ui/Message.h"
 #include "ui/Window.h"
 #include "ui/WindowMgr.h"
 
 namespace {
 
 std::vector<std::string> received;
+std::function<void(CKVQWindow*)> onSlotChanged;
 
-// Logs "window:Message" for the messages the components send, with OnArrayWindow's totals.
+// Logs "window:Message" for the messages the components send, OnArrayWindow with its totals.
 class Recorder : public TestRenderObject<Recorder> {
 public:
     static constexpr const char* kClassName = "TestRecorder";
     Recorder()
     {
-        for (const char* name : {"OnSelected", "OnCancelSelected", "OnDraggingEnd"})
-            RegisterHandler(name, [](IRender*, const char* n, CKVQWindow* w, CKVQMessage*, CKVQWindow* s) {
-                received.push_back(std::string(w->GetName()) + ":" + n + (s == w ? "" : "<-other"));
+        for (const char* name : {"OnSelected", "OnCancelSelected", "OnDraggingEnd", "OnSlotChanged", "OnArrayWindow"})
+            RegisterHandler(name, [](IRender*, const char* n, CKVQWindow* w, CKVQMessage* m, CKVQWindow*) {
+                int32_t tx = 0, ty = 0;
+                const bool totals = std::strcmp(n, "OnArrayWindow") == 0 && m->Int32(tx) && m->Int32(ty);
+                received.push_back(std::string(w->GetName()) + ":" + n +
+                                   (totals ? "(" + std::to_string(tx) + "," + std::to_string(ty) + ")" : ""));
+                if (std::strcmp(n, "OnSlotChanged") == 0 && onSlotChanged)
+                    onSlotChanged(w);
             });
-        RegisterHandler("OnArrayWindow", [](IRender*, const char* n, CKVQWindow*, CKVQMessage* m, CKVQWindow*) {
-            int32_t tx = 0, ty = 0;
-            m->Int32(tx);
-            m->Int32(ty);
-            received.push_back(std::string(n) + "(" + std::to_string(tx) + "," + std::to_string(ty) + ")");
-        });
-    }
-};
-
-// Logs "OnSlotChanged" and writes the slot's value again.
-class Rewriter : public TestRenderObject<Rewriter> {
-public:
-    static constexpr const char* kClassName = "TestRewriter";
-    Rewriter()
-    {
-        RegisterHandler("OnSlotChanged", [](IRender*, const char* n, CKVQWindow* w, CKVQMessage*, CKVQWindow*) {
-            received.push_back(std::string(w->GetName()) + ":" + n);
-            auto* set = static_cast<CRenderObject_ExtraDataSet*>(w->GetRender(CRenderObject_ExtraDataSet::kClassName));
-            set->SetAttribute(set->GetAttributeNameRef("ExtraDataSet:ExtraData[2]:Value"), "again");
-        });
-    }
-};
-
-// An editor's own table: it lists a component's entries, which the runtime table leaves out.
-class EditorTable : public CKVQEditHook {
-public:
-    void BeginGroup(void* storage, const char* name, int32_t kind, const char* hint, AttributeCallback cb,
-                    void* object, int32_t flag, bool) override
-    {
-        CKVQEditHook::BeginGroup(storage, name, kind, hint, cb, object, flag, false);
-    }
-    bool Set(IRender& object, const char* name, const char* text)
-    {
-        *this = EditorTable();
-        SetObject(&object, object.ObjectSize());
-        object.Describe(*this);
-        return SetAttribute(GetAttributeNameRef(name), text);
     }
 };
 
@@ -102,6 +70,7 @@ protected:
         mgr.Reset();
         WindowModule::Get().ReleaseDeleted();
         platform::SetVirtualClock(false);
+        onSlotChanged = nullptr;
     }
     // A window at rect relative to its parent, with a recorder and (optionally) a component.
     static CKVQWindow* Make(const char* name, CKVQWindow* parent, const KVQRect& rect, IRender* component = nullptr)
@@ -122,28 +91,22 @@ protected:
 
 struct DragCase {
     const char* name;
-    bool fixChildren;
-    KVQRect box;  // nMinX, nMaxX, nMinY, nMaxY
-    std::vector<KVQRect> children;  // the first one hidden when hideFirst
-    bool hideFirst;
-    std::vector<KVQPoint> moves;
-    std::vector<KVQPoint> positions;  // after each move
+    bool fixChildren, hideFirst;  // hideFirst: the first child is hidden
+    KVQRect box;                  // nMinX, nMaxX, nMinY, nMaxY
+    std::vector<KVQRect> children;
+    std::vector<KVQPoint> moves, positions;  // a position after each move
 };
 
 TEST_F(Behaviour, DragMovesTheWindowFromTheSecondMoveOfAPressWithinItsLimits)
 {
     const KVQRect wide{0, 300, 0, 150};
     const std::vector<DragCase> cases = {
-        {"box: clamped, the recorded point still follows the pointer", false, {-20, 30, 0, 10}, {}, false,
-         {{55, 55}, {60, 60}, {200, 200}, {190, 195}},
-         {{0, 0}, {5, 5}, {30, 10}, {20, 5}}},
-        {"default box: held at the origin", false, {0, 0, 0, 0}, {}, false,
-         {{51, 51}, {70, 80}, {90, 90}}, {{0, 0}, {0, 0}, {0, 0}}},
-        {"children that fit never move it", true, {}, {{0, 50, 0, 50}}, false, {{51, 51}, {10, 10}, {90, 90}},
-         {{0, 0}, {0, 0}, {0, 0}}},
-        {"wider children: slides left and up, never past the origin", true, {}, {wide}, false,
+        {"box: clamped, the recorded point still follows the pointer", false, false, {-20, 30, 0, 10}, {},
+         {{55, 55}, {60, 60}, {200, 200}, {190, 195}}, {{0, 0}, {5, 5}, {30, 10}, {20, 5}}},
+        {"children that fit never move it", true, false, {}, {{0, 50, 0, 50}}, {{51, 51}, {10, 10}}, {{0, 0}, {0, 0}}},
+        {"wider children: slides left and up, never past the origin", true, false, {}, {wide},
          {{51, 51}, {41, 31}, {-500, -500}, {1000, 1000}}, {{0, 0}, {-10, -20}, {-200, -50}, {0, 0}}},
-        {"hidden children do not count", true, {}, {wide, {0, 50, 0, 50}}, true, {{51, 51}, {10, 10}}, {{0, 0}, {0, 0}}},
+        {"hidden children do not count", true, true, {}, {wide, {0, 50, 0, 50}}, {{51, 51}, {10, 10}}, {{0, 0}, {0, 0}}},
     };
     for (const DragCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -224,49 +187,42 @@ TEST_F(Behaviour, ArrangementPlacesVisibleChildrenAndReportsTheTotals)
         KVQPoint first, last;
         const char* totals;
     } cases[] = {
-        {0, {5, 7}, {55, 7}, "OnArrayWindow(100,0)"},
-        {1, {5, 7}, {5, 67}, "OnArrayWindow(0,120)"},
-        {2, {5, 7}, {240, 200}, "OnArrayWindow(40,0)"},  // the hidden sibling's edge, its width alone
-        {3, {5, 7}, {200, 220}, "OnArrayWindow(0,20)"},
+        {0, {5, 7}, {55, 7}, "row:OnArrayWindow(100,0)"},
+        {1, {5, 7}, {5, 67}, "row:OnArrayWindow(0,120)"},
+        {2, {5, 7}, {240, 200}, "row:OnArrayWindow(40,0)"},  // the hidden sibling's edge, its width alone
+        {3, {5, 7}, {200, 220}, "row:OnArrayWindow(0,20)"},
     };
+    CKVQWindow* row = nullptr;
+    CRenderObject_ArrayKVQWindowLogic* array = nullptr;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.mode);
-        auto* array = new CRenderObject_ArrayKVQWindowLogic;
-        array->mode = c.mode;
-        array->Offset = {5, 7};
-        array->FixHeight = 60;
-        CKVQWindow* row = Make("row", root, {0, 500, 0, 500}, array);
-        CKVQWindow* first = Make("first", row, {0, 30, 0, 10});
+        if (row)
+            root->DeleteChild(row);
+        array = new CRenderObject_ArrayKVQWindowLogic;
+        array->mode = c.mode, array->Offset = {5, 7}, array->FixHeight = 60;
+        row = Make("row", root, {0, 500, 0, 500}, array);
+        Make("first", row, {0, 30, 0, 10});
         Make("hidden", row, {200, 240, 200, 220})->DelBit(STATUS_IsVisible);
-        CKVQWindow* last = Make("last", row, {0, 50, 0, 30});
+        Make("last", row, {0, 50, 0, 30});
         received.clear();
         row->OnLoad();
-        EXPECT_EQ(first->GetPos(), c.first);
-        EXPECT_EQ(last->GetPos(), c.last);
+        EXPECT_EQ(row->GetChild("first")->GetPos(), c.first);
+        EXPECT_EQ(row->GetChild("last")->GetPos(), c.last);
         EXPECT_EQ(row->GetChild("hidden")->GetPos(), (KVQPoint{200, 200}));
         EXPECT_EQ(received, (std::vector<std::string>{c.totals}));
-        root->DeleteChild(row);
     }
-}
-
-TEST_F(Behaviour, ChildrenComingOrGoingAndSettingChangesArrangeAgain)
-{
-    auto* array = new CRenderObject_ArrayKVQWindowLogic;
-    CKVQWindow* row = Make("row", root, {0, 500, 0, 100}, array);
-    CKVQWindow* a = Make("a", row, {0, 30, 0, 10});
-    row->OnLoad();
-    CKVQWindow* b = Make("b", nullptr, {0, 20, 0, 10});
-    row->AddChild(b);
-    EXPECT_EQ(b->GetPos(), (KVQPoint{30, 0}));
-    ASSERT_TRUE(array->SetAttribute(array->GetAttributeNameRef("ArrayKVQWindow:Offset:x"), "8"));
-    EXPECT_EQ(a->GetPos(), (KVQPoint{8, 0}));
-    EXPECT_EQ(b->GetPos(), (KVQPoint{38, 0}));
-    ASSERT_TRUE(array->SetAttribute(array->GetAttributeNameRef("ArrayKVQWindow:mode"), "1"));
-    EXPECT_EQ(b->GetPos(), (KVQPoint{8, 50}));
+    // Setting changes and children coming or going arrange again.
+    ASSERT_TRUE(array->SetAttribute(array->GetAttributeNameRef("ArrayKVQWindow:mode"), "0"));
+    EXPECT_EQ(row->GetChild("last")->GetPos(), (KVQPoint{55, 7}));
+    ASSERT_TRUE(array->SetAttribute(array->GetAttributeNameRef("ArrayKVQWindow:FixWidth"), "20"));
+    EXPECT_EQ(row->GetChild("last")->GetPos(), (KVQPoint{25, 7}));
+    CKVQWindow* added = Make("added", nullptr, {0, 5, 0, 5});
+    row->AddChild(added);
+    EXPECT_EQ(added->GetPos(), (KVQPoint{45, 7}));
     received.clear();
-    row->DeleteChild(a);
-    EXPECT_EQ(b->GetPos(), (KVQPoint{8, 0}));
-    EXPECT_EQ(received, (std::vector<std::string>{"OnArrayWindow(0,50)"}));
+    row->DeleteChild(row->GetChild("first"));
+    EXPECT_EQ(added->GetPos(), (KVQPoint{25, 7}));
+    EXPECT_EQ(received, (std::vector<std::string>{"row:OnArrayWindow(40,0)"}));
 }
 
 // ---- extra data and raising ----
@@ -274,13 +230,17 @@ TEST_F(Behaviour, ChildrenComingOrGoingAndSettingChangesArrangeAgain)
 TEST_F(Behaviour, WritingASlotValueSendsItsMessageOnce)
 {
     auto* data = new CRenderObject_ExtraDataSet;
-    CKVQWindow* w = Make("w", root, {0, 10, 0, 10}, data);
+    Make("w", root, {0, 10, 0, 10}, data);
     data->ExtraData[2].TransMsg = "OnSlotChanged";
-    w->AddRender(new Rewriter);  // a handler that writes the slot again is not answered again
-    for (const char* name : {"ExtraDataSet:ExtraData[2]:Name", "ExtraDataSet:ExtraData[0]:Value"})
-        ASSERT_TRUE(data->SetAttribute(data->GetAttributeNameRef(name), "x")) << name;
+    auto set = [data](const char* name, const char* text) {
+        return data->SetAttribute(data->GetAttributeNameRef(name), text);
+    };
+    // A handler that writes the slot again is not answered again.
+    onSlotChanged = [&set](CKVQWindow*) { set("ExtraDataSet:ExtraData[2]:Value", "again"); };
+    ASSERT_TRUE(set("ExtraDataSet:ExtraData[2]:Name", "x"));
+    ASSERT_TRUE(set("ExtraDataSet:ExtraData[0]:Value", "x"));
     EXPECT_TRUE(received.empty()) << "a name, or a slot without a message, sends nothing";
-    ASSERT_TRUE(data->SetAttribute(data->GetAttributeNameRef("ExtraDataSet:ExtraData[2]:Value"), "7"));
+    ASSERT_TRUE(set("ExtraDataSet:ExtraData[2]:Value", "7"));
     EXPECT_EQ(received, (std::vector<std::string>{"w:OnSlotChanged"}));
     EXPECT_STREQ(data->ExtraData[2].Value.c_str(), "again");
 }
@@ -378,100 +338,6 @@ TEST_F(BehaviourSound, AnEntryWithoutAFileOrWithAMissingOnePlaysNothingAndSaysSo
         EXPECT_EQ(e.effectId, -1);
         EXPECT_FALSE(e.playing);
         root->DeleteChild(w);
-    }
-}
-
-TEST_F(BehaviourSound, EditingAPlayingEntryPlaysTheNewSettings)
-{
-    CRenderObject_Sound sound;
-    auto& e = AddEntry(sound, "OnGo", "", "beep.wav");
-    sound.Play("OnGo");
-    EditorTable editor;
-    int32_t before = e.effectId;
-    ASSERT_TRUE(editor.Set(sound, "Sound:entries:Entry0:strSoundFile", "hum.wav"));
-    EXPECT_FALSE(engine_->isEffectActive(static_cast<uint32_t>(before)));
-    EXPECT_TRUE(Active(e) && e.effectId != before);
-    before = e.effectId;
-    ASSERT_TRUE(editor.Set(sound, "Sound:entries:Entry0:IsLoop", "true"));
-    EXPECT_TRUE(Active(e) && e.effectId != before && engine_->lastLoopFlag());
-    ASSERT_TRUE(editor.Set(sound, "Sound:entries:Entry0:fVolume", "0.25"));
-    EXPECT_FLOAT_EQ(engine_->getEffectsVolume(), 0.25f);
-    e.Stop();
-    ASSERT_TRUE(editor.Set(sound, "Sound:entries:Entry0:fPitch", "2"));
-    ASSERT_TRUE(editor.Set(sound, "Sound:entries:Entry0:strSoundFile", "beep.wav"));
-    EXPECT_FALSE(e.playing || Active(e)) << "a stopped entry is only stored";
-    engine_->setEffectsVolume(1.0f);
-}
-
-TEST_F(BehaviourSound, EntriesAreAddedCopiedPastedAndDeletedByTheEditor)
-{
-    CRenderObject_Sound sound;
-    AddEntry(sound, "OnA", "OnB", "a.wav");
-    EXPECT_TRUE(sound.ExecuteCommand("CKVQWindow:RenderLst:Sound:Sound:entries:Entry0", "Copy"));
-    EXPECT_TRUE(sound.ExecuteCommand("CKVQWindow:RenderLst:Sound:Sound:entries:Entry0", "Paste"));
-    EXPECT_TRUE(sound.ExecuteCommand("CKVQWindow:RenderLst:Sound:Sound", "AddMsg"));
-    ASSERT_EQ(sound.entries.size(), 3u);
-    EXPECT_STREQ(sound.entries[1]->strSoundFile.c_str(), "a.wav");
-    EXPECT_STREQ(sound.entries[1]->stopmsg.c_str(), "OnB");
-    EXPECT_TRUE(sound.ExecuteCommand("CKVQWindow:RenderLst:Sound:Sound:entries:Entry0", "Delete"));
-    EXPECT_FALSE(sound.ExecuteCommand("CKVQWindow:RenderLst:Sound:Sound:entries:Entry7", "Delete"));
-    EXPECT_EQ(sound.entries.size(), 2u);
-}
-
-// ---- records and attributes ----
-
-TEST_F(Behaviour, RecordsKeepTheirFieldsInTheirStoredOrder)
-{
-    CRenderObject_ArrayKVQWindowLogic array;
-    array.mode = 1, array.FixWidth = 2, array.FixHeight = 3, array.Offset = {4, 5};
-    CRenderObject_DraggingLogic drag;
-    drag.nMinX = 1, drag.nMaxX = 2, drag.nMinY = 3, drag.nMaxY = 4, drag.IsFixChildrens = 0;
-    CRenderObject_Sound sound;
-    sound.ExecuteCommand("AddMsg");
-    sound.entries[0]->IsLoop = 1;
-    const struct {
-        IRender* object;
-        std::vector<uint8_t> bytes;
-    } cases[] = {
-        {&array, {1, 0, 0, 0, 2, 0, 0, 0, 3, 0, 0, 0, 4, 0, 0, 0, 5, 0, 0, 0}},
-        {&drag, {1, 0, 0, 0, 2, 0, 0, 0, 3, 0, 0, 0, 4, 0, 0, 0, 0, 0, 0, 0}},
-        // count; startmsg ""; IsLoop; fVolume 1.0; fPitch 1.0; strSoundFile ""; stopmsg ""; IsAutoRemoved.
-        {&sound, {1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0x80, 0x3f, 0, 0, 0x80, 0x3f,
-                  1, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0}},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.object->GetClassName());
-        CKVQMessage record;
-        c.object->TransferRecord(record);
-        EXPECT_EQ(std::vector<uint8_t>(record.GetBuffer(), record.GetBuffer() + record.GetSize()), c.bytes);
-        IRender* copy = c.object->Clone();
-        ASSERT_NE(copy, nullptr);
-        CKVQMessage again;
-        copy->TransferRecord(again);
-        EXPECT_EQ(std::vector<uint8_t>(again.GetBuffer(), again.GetBuffer() + again.GetSize()), c.bytes);
-        DestroyRender(copy);
-    }
-}
-
-TEST_F(Behaviour, AttributesAreNamedByTheirGroups)
-{
-    const struct {
-        const char* className;
-        std::vector<const char*> names;
-    } cases[] = {
-        {"DraggingLogic", {"Dragging:nMaxX", "Dragging:nMinY", "Dragging:IsFixChildrens"}},
-        {"TopmostLogic", {"TopmostLogic:Base:Name"}},
-        {"SelectKVQWindowLogic", {"SelectKVQWindow:IsCanMultiSelected"}},
-        {"ArrayKVQWindowLogic", {"ArrayKVQWindow:Offset:y", "ArrayKVQWindow:mode", "ArrayKVQWindow:FixHeight"}},
-        {"ExtraDataSet", {"ExtraDataSet:ExtraData[0]:Name", "ExtraDataSet:ExtraData[4]:TransMsg"}},
-        {"Sound", {"Sound:Base:Name"}},
-    };
-    for (const auto& c : cases) {
-        IRender* object = CRenderRegistry::Instance().Create(c.className);
-        ASSERT_NE(object, nullptr) << c.className;
-        for (const char* name : c.names)
-            EXPECT_GE(object->GetAttributeNameRef(name), 0) << name;
-        DestroyRender(object);
     }
 }
 
