@@ -70,16 +70,9 @@ KVQPoint CRenderObject_DraggingLogic::Target(CKVQWindow& window, KVQPoint pos, i
     if (!IsFixChildrens)
         return {ToInt32(Clamp(x, nMinX, nMaxX)), ToInt32(Clamp(y, nMinY, nMaxY))};
     KVQRect children{};
-    bool any = false;
     for (CKVQWindow* child = window.GetFirstChild(); child; child = child->GetNextSibling()) {
-        if (!child->IsBitSet(STATUS_IsVisible))
-            continue;
-        const KVQRect r = child->GetRect();
-        if (!any)
-            children = r;
-        else
-            children.Union(r);
-        any = true;
+        if (child->IsBitSet(STATUS_IsVisible))
+            children.Union(child->GetRect());
     }
     const KVQRect own = window.GetRect();
     const int64_t ox = std::max<int64_t>(0, Extent(children.left, children.right) - Extent(own.left, own.right));

@@ -17,10 +17,6 @@ public:
     void TransferRecord(CIArchive& ar) override;
     void Describe(CIEditHook& hook) override;
 
-    // Where the window goes for a pointer step (dx, dy) from pos: clamped to the box, or, with
-    // IsFixChildrens, between the children's overhang and the origin.
-    KVQPoint Target(CKVQWindow& window, KVQPoint pos, int64_t dx, int64_t dy) const;
-
     int32_t nMinX = 0;
     int32_t nMaxX = 0;
     int32_t nMinY = 0;
@@ -28,6 +24,9 @@ public:
     int32_t IsFixChildrens = 1;  // a boolean
 
 private:
+    // Where the window goes for a pointer step (dx, dy) from pos: clamped to the box, or, with
+    // IsFixChildrens, between the children's overhang and the origin.
+    KVQPoint Target(CKVQWindow& window, KVQPoint pos, int64_t dx, int64_t dy) const;
     void OnDragging(CKVQWindow* owner, CKVQMessage* message, CKVQWindow* sender);
     void OnDraggingEnd(CKVQWindow* owner, CKVQMessage* message, CKVQWindow* sender);
 };

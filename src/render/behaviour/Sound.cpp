@@ -83,7 +83,7 @@ void CRenderObject_Sound::Entry::Start()
         return;
     SimpleAudioEngine* engine = SimpleAudioEngine::sharedEngine();
     // A looping effect started again would play on with no id left to stop it by.
-    if (playing && IsLoop == 1 && effectId > 0)
+    if (playing && IsLoop == 1 && HasEffect())
         engine->stopEffect(static_cast<uint32_t>(effectId));
     playing = 1;
     effectId = static_cast<int32_t>(engine->playEffect(path.c_str(), IsLoop == 1));
@@ -92,7 +92,7 @@ void CRenderObject_Sound::Entry::Start()
 void CRenderObject_Sound::Entry::Stop()
 {
     playing = 0;
-    if (effectId > 0)
+    if (HasEffect())
         SimpleAudioEngine::sharedEngine()->stopEffect(static_cast<uint32_t>(effectId));
 }
 

@@ -28,6 +28,8 @@ public:
         // missing, plays nothing; the miss is said once.
         void Start();
         void Stop();
+        // The engine's ids are unsigned and never 0; -1 is none.
+        bool HasEffect() const { return effectId != -1 && effectId != 0; }
     };
 
     CRenderObject_Sound();
