@@ -341,4 +341,33 @@ TEST_F(BehaviourSound, AnEntryWithoutAFileOrWithAMissingOnePlaysNothingAndSaysSo
     }
 }
 
+// An editor describes the entries, which the runtime table leaves out, and writes them.
+TEST_F(BehaviourSound, EditingAPlayingEntryPlaysTheNewSettings)
+{
+    struct EditorTable : CKVQEditHook {
+        void BeginGroup(void* at, const char* n, int32_t k, const char* h, AttributeCallback cb, void* o, int32_t f,
+                        bool) override { CKVQEditHook::BeginGroup(at, n, k, h, cb, o, f, false); }
+    };
+    CRenderObject_Sound sound;
+    auto& e = AddEntry(sound, "OnGo", "", "beep.wav");
+    auto edit = [&sound](const char* name, const char* text) {
+        EditorTable table;
+        table.SetObject(&sound, sizeof sound);
+        sound.Describe(table);
+        return table.SetAttribute(table.GetAttributeNameRef((std::string("Sound:entries:Entry0:") + name).c_str()), text);
+    };
+    sound.Play("OnGo");
+    const int32_t first = e.effectId;
+    ASSERT_TRUE(edit("strSoundFile", "hum.wav"));
+    EXPECT_TRUE(Active(e) && !engine_->isEffectActive(static_cast<uint32_t>(first)));
+    const int32_t second = e.effectId;
+    ASSERT_TRUE(edit("IsLoop", "true"));
+    EXPECT_TRUE(Active(e) && e.effectId != second && engine_->lastLoopFlag());
+    ASSERT_TRUE(edit("fVolume", "0.25"));
+    EXPECT_FLOAT_EQ(engine_->getEffectsVolume(), 0.25f);
+    e.Stop();
+    ASSERT_TRUE(edit("strSoundFile", "beep.wav"));
+    EXPECT_FALSE(e.playing || Active(e)) << "a stopped entry's file is only stored";
+}
+
 }  // namespace
