@@ -19,7 +19,13 @@
 #include "render/pictures/SpriteList.h"
 #include "render/logic/TimerLogic.h"
 #include "render/logic/XMLLuaLogic.h"
+#include "render/behaviour/ArrayKVQWindowLogic.h"
+#include "render/behaviour/DraggingLogic.h"
+#include "render/behaviour/ExtraDataSet.h"
 #include "render/behaviour/MoveLogic.h"
+#include "render/behaviour/SelectKVQWindowLogic.h"
+#include "render/behaviour/Sound.h"
+#include "render/behaviour/TopmostLogic.h"
 
 CRenderRegistry& CRenderRegistry::Instance()
 {
@@ -87,11 +93,17 @@ void RegisterRenderClasses()
         {CRenderObject_Animate::kClassName, &CRenderObject_Animate::Create},
         {CRenderObject_BridgeMessage::kClassName, &CRenderObject_BridgeMessage::Create},
         {CRenderObject_MiniLogic::kClassName, &CRenderObject_MiniLogic::Create},
+        {CRenderObject_ExtraDataSet::kClassName, &CRenderObject_ExtraDataSet::Create},
+        {CRenderObject_Sound::kClassName, &CRenderObject_Sound::Create},
+        {CRenderObject_ArrayKVQWindowLogic::kClassName, &CRenderObject_ArrayKVQWindowLogic::Create},
+        {CRenderObject_SelectKVQWindowLogic::kClassName, &CRenderObject_SelectKVQWindowLogic::Create},
         {CRenderObject_TimerLogic::kClassName, &CRenderObject_TimerLogic::Create},
         {CRenderObject_ProgressControl::kClassName, &CRenderObject_ProgressControl::Create},
+        {CRenderObject_TopmostLogic::kClassName, &CRenderObject_TopmostLogic::Create},
         {CRenderObject_LuaLogic::kClassName, &CRenderObject_LuaLogic::Create},
         {CRenderObject_XMLLuaLogic::kClassName, &CRenderObject_XMLLuaLogic::Create},
         {CRenderObject_MoveLogic::kClassName, &CRenderObject_MoveLogic::Create},
+        {CRenderObject_DraggingLogic::kClassName, &CRenderObject_DraggingLogic::Create},
         {CRenderObject_Frame::kClassName, &CRenderObject_Frame::Create},
         {CRenderObject_FrameHorz::kClassName, &CRenderObject_FrameHorz::Create},
         {CRenderObject_FrameVert::kClassName, &CRenderObject_FrameVert::Create},

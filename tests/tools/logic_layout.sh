@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # A layout written as JSON, built with "kvqtool layout build", whose LuaLogic component calls Lua when
-# the layout's load cascade runs — checked from a script through "kvqtool lua".
+# the layout's load cascade runs — checked from a script through "kvqtool lua"; and the behaviour
+# components, whose layout JSON builds and dumps back to the same bytes.
 # Usage: logic_layout.sh KVQTOOL KVQGAME SOURCE_DIR SCRATCH_DIR
 set -u
 TOOL=$1
@@ -85,4 +86,33 @@ LUA
 
 "$TOOL" layout build layout.json layout.ui || { echo "FAIL: layout build" >&2; exit 1; }
 "$TOOL" --root "$SCRATCH" lua check.lua || { echo "FAIL: the component did not call Lua" >&2; exit 1; }
+
+# The six behaviour components in one layout, written in the brief form: built, dumped back as
+# written and built again to the same bytes.
+cat > behaviour.json <<'JSON'
+{"window": {"name": "panel", "RenderLst": [
+  {"class": "DraggingLogic", "object": {"nMinX": -5, "nMaxX": 40, "nMaxY": 9, "IsFixChildrens": false}},
+  {"class": "TopmostLogic", "object": {"Name": "raise"}},
+  {"class": "SelectKVQWindowLogic", "object": {"IsCanMultiSelected": true}},
+  {"class": "ArrayKVQWindowLogic", "object": {"mode": 1, "FixHeight": 24, "Offset.x": 3, "Offset.y": -2}},
+  {"class": "ExtraDataSet", "object": {"ExtraData[0].Name": "hp", "ExtraData[0].Value": "10",
+    "ExtraData[4].TransMsg": "OnLevel"}},
+  {"class": "Sound", "object": {"entries": [
+    {"startmsg": "OnLClickDown", "stopmsg": "OnLClickUp", "strSoundFile": "sound/click.wav", "IsLoop": 1,
+     "fVolume": 0.5, "fPitch": 2.0, "IsAutoRemoved": true},
+    {"startmsg": "OnLoad"}]}}]}}
+JSON
+"$TOOL" layout build behaviour.json behaviour.ui 2> err.txt || { echo "FAIL: behaviour build: $(cat err.txt)" >&2; exit 1; }
+"$TOOL" layout dump --brief behaviour.ui > behaviour.brief.json 2> err.txt ||
+    { echo "FAIL: behaviour dump: $(cat err.txt)" >&2; exit 1; }
+python3 -c 'import json, sys; sys.exit(json.load(open(sys.argv[1])) != json.load(open(sys.argv[2])))' behaviour.json \
+    behaviour.brief.json || { echo "FAIL: the dump is not the layout written: $(cat behaviour.brief.json)" >&2; exit 1; }
+"$TOOL" layout build behaviour.brief.json again.ui 2> err.txt || { echo "FAIL: rebuild: $(cat err.txt)" >&2; exit 1; }
+cmp -s behaviour.ui again.ui || { echo "FAIL: build(dump(behaviour)) differs from the first build" >&2; exit 1; }
+for entry in "DraggingLogic Dragging:IsFixChildrens" "ArrayKVQWindowLogic ArrayKVQWindow:Offset:x" \
+    "ExtraDataSet ExtraDataSet:ExtraData[4]:TransMsg" "Sound Sound:Base:Name" "TopmostLogic TopmostLogic:Base:Layer" \
+    "SelectKVQWindowLogic SelectKVQWindow:IsCanMultiSelected"; do
+    set -- $entry
+    "$TOOL" attrs "$1" 2> /dev/null | cut -f1 | grep -qxF "$2" || { echo "FAIL: kvqtool attrs $1 lacks $2" >&2; exit 1; }
+done
 echo "ok"
