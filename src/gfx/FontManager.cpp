@@ -36,7 +36,7 @@ CKVQFont* CKVQFontMgr::Load(const std::string& name, int32_t size)
             notices::NoticeOnce("font\x1f" + name, "font '" + name + "': " + why);
         return nullptr;
     }
-    const int32_t stored = font->requestedSize;
+    const int32_t stored = font->GetStoredSize();
     CKVQFont* result = font.get();
     fonts_.push_back(Entry{name, size > 0 ? size : stored, size <= 0 || size == stored, std::move(font)});
     return result;
