@@ -80,6 +80,7 @@ bool CKVQFont::CreatePlatformFont(const CKVQString& face, int32_t size)
         return false;
     lineHeight = made->Metrics().lineSpacing;
     platformFont_ = std::move(made);
+    noGlyph_.clear();
     if (&face != &faceName)
         faceName = face;
     requestedSize = size;
@@ -115,14 +116,20 @@ bool CKVQFont::LookUp(uint16_t c, FontGlyph& out, int32_t& page)
     }
     if (platformFont_ == nullptr)
         return false;
-    GlyphImage image;
-    if (!platformFont_->Rasterise(c, image) || !IsUsable(image)) {
-        image = GlyphImage{};
-        if (c == kMissingChar || !platformFont_->Rasterise(kMissingChar, image) || !IsUsable(image))
-            return false;
-    }
-    if (!AddToAtlas(c, image, out))
+    if (!noGlyph_.empty() && (noGlyph_[c >> 6] >> (c & 63) & 1) != 0)
         return false;
+    GlyphImage image;
+    bool made = platformFont_->Rasterise(c, image) && IsUsable(image);
+    if (!made && c != kMissingChar) {
+        image = GlyphImage{};
+        made = platformFont_->Rasterise(kMissingChar, image) && IsUsable(image);
+    }
+    if (!made || !AddToAtlas(c, image, out)) {
+        if (noGlyph_.empty())
+            noGlyph_.assign(65536 / 64, 0);
+        noGlyph_[c >> 6] |= uint64_t{1} << (c & 63);
+        return false;
+    }
     page = atlas.fillingPage;
     return true;
 }

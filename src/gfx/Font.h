@@ -318,6 +318,9 @@ private:
     std::unique_ptr<IPlatformFont> platformFont_;
     std::string loadError_;
     int32_t storedSize_ = 0;
+    // Characters the platform font gave nothing for, not even '?', or too large for a page: asked
+    // once, not on every frame (one bit per code, made on first need).
+    std::vector<uint64_t> noGlyph_;
 };
 
 // The process-wide list of loaded fonts, one per (file name, size).

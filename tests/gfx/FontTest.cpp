@@ -20,6 +20,7 @@ namespace {
 // size; line spacing size + 4. It cannot draw U+263A. Each glyph's first pixel carries its code.
 constexpr uint16_t kUndrawable = 0x263A;
 std::vector<int32_t> g_requested;
+int32_t g_rasterised = 0;
 
 class FixedFace : public IPlatformFont {
 public:
@@ -27,6 +28,7 @@ public:
     const FontMetrics& Metrics() const override { return metrics_; }
     bool Rasterise(uint16_t c, GlyphImage& out) override
     {
+        ++g_rasterised;
         if (c == kUndrawable)
             return false;
         out.width = c == u'i' ? 4 : c == u' ' ? 6 : 10;
@@ -220,6 +222,14 @@ TEST_F(FontTest, UndrawableCharactersBorrowTheQuestionMarkAndNoFaceMeansNoGlyph)
     CKVQFont bare;
     EXPECT_FALSE(bare.GetGlyph(u'a', glyph));
     EXPECT_EQ(bare.GetTextWidth(u"abc"), 0);
+
+    // A glyph no page can hold is asked for once, not on every draw.
+    auto tiny = MakeFont(16);
+    g_rasterised = 0;
+    EXPECT_FALSE(tiny->GetGlyph(u'a', glyph));
+    EXPECT_FALSE(tiny->GetGlyph(u'a', glyph));
+    EXPECT_EQ(g_rasterised, 1);
+    EXPECT_TRUE(tiny->atlas.pages.empty());
 }
 
 TEST_F(FontTest, WidthsAreTruncatedPerCharacterAndIndexAtWidthKeepsItsEdges)
