@@ -329,8 +329,9 @@ public:
     static CKVQFontMgr& Instance();
 
     // The loaded font of that file and size, or a new one loaded from the file; null for an empty
-    // name or a file that cannot be loaded (said once per name; later requests answer null
-    // without reading the file again until Clear).
+    // name or a file that cannot be loaded (said once per name). A missing file is looked for
+    // again on the next request; a damaged file or a face that cannot be made is not read again
+    // until Clear.
     CKVQFont* GetFont(const char* fileName, int32_t size);
     // GetFont at the size the file itself stores (the first request reads it).
     CKVQFont* GetFont(const char* fileName);

@@ -479,6 +479,18 @@ TEST_F(FontTest, ManagerSharesOneFontPerFileAndSizeAndReportsFailuresOnce)
     const std::string said = ::testing::internal::GetCapturedStderr();
     EXPECT_NE(said.find("missing font '" + missing + "'"), std::string::npos) << said;
     EXPECT_EQ(said.find("missing font", said.find("missing font") + 1), std::string::npos) << said;
+    ASSERT_TRUE(WriteFile(missing, FontFile(AtlasWith(EmptyTrees()))));
+    EXPECT_NE(manager.GetFont(missing.c_str(), 12), nullptr);  // it has arrived since
+
+    // A damaged file is said once and not read again.
+    const std::string damaged = folder / "damaged.fnt";
+    ASSERT_TRUE(WriteFile(damaged, std::vector<uint8_t>{1, 2, 3}));
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(manager.GetFont(damaged.c_str(), 12), nullptr);
+    ASSERT_TRUE(WriteFile(damaged, FontFile(AtlasWith(EmptyTrees()))));
+    EXPECT_EQ(manager.GetFont(damaged.c_str(), 12), nullptr);
+    EXPECT_NE(::testing::internal::GetCapturedStderr().find("font '" + damaged + "': not one font record"),
+              std::string::npos);
     manager.SetCreateCallback(previous);
 }
 
