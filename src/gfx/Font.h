@@ -311,6 +311,7 @@ private:
     int32_t ScaledAdvance(uint16_t c);
     // One line with extra pixels added after each space and tab (justification).
     void DrawRun(std::u16string_view line, int32_t x, int32_t y, uint32_t color, int32_t extraPerSpace);
+    void UploadChangedPages();
     void EmitGlyph(int32_t texture, const KVQRect& source, const KVQRect& destination, uint32_t color);
     bool AfterLoad(int32_t sizeOverride);
 
@@ -321,6 +322,7 @@ private:
     // Characters the platform font gave nothing for, not even '?', or too large for a page: asked
     // once, not on every frame (one bit per code, made on first need).
     std::vector<uint64_t> noGlyph_;
+    bool pagesChanged_ = false;  // glyphs were written into pages since their last upload
 };
 
 // The process-wide list of loaded fonts, one per (file name, size).

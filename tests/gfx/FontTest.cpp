@@ -210,6 +210,16 @@ TEST_F(FontTest, OutlinedCopyIsWrittenIntoTheLowerHalf)
     EXPECT_EQ(page.At(13, 34)[3], 0);
 }
 
+TEST_F(FontTest, NewGlyphsOfOneTextReachTheDeviceInOneUpload)
+{
+    auto font = MakeFont();
+    EXPECT_EQ(font->GetTextWidth(u"measured first"), 130);
+    CapturedDraws captured;
+    font->DrawText(u"measured first\nthen drawn", KVQRect{0, 100, 0, 64}, FONT_WRAP_LEFT, 0xffffffffu);
+    ASSERT_EQ(font->atlas.pages.size(), 1u);
+    EXPECT_EQ(CTextureCache::Instance().GetTextureObject(font->atlas.pages[0])->GetRefreshCount(), 1u);
+}
+
 TEST_F(FontTest, UndrawableCharactersBorrowTheQuestionMarkAndNoFaceMeansNoGlyph)
 {
     auto font = MakeFont();
