@@ -351,6 +351,7 @@ TEST_F(FontTest, BitmapFontDrawsItsRegionsAndSkipsMissingCharacters)
     font.lineHeight = 16;
     font.bitmapFont.texture = CTextureCache::Instance().AddTexture("bitmap.png", pixels.data(), 16, 16);
     font.bitmapFont.map.Insert(u'A', KVQRect{0, 8, 0, 10});
+    font.atlas.outline = true;
     font.SetOutline(true, RGBA{});  // a bitmap font has no outlined copies to draw
     CapturedDraws captured;
     font.DrawLine(u"AZA", 0, 0, 0xffffffffu);
