@@ -377,6 +377,12 @@ TEST_F(Rendering, ScriptErrorStaysShownUntilANewerOne)
     EXPECT_STREQ(host.GetLastErrorText(), "");
     // Printed once, though two frames showed it.
     EXPECT_EQ(printed, "kvq: script error: first failure\n");
+    // Drawn over both frames in red, one glyph per character (the system's fallback face draws it
+    // when the game has loaded no font).
+    const std::vector<std::string> glyphs = device.Lines("StretchBlit");
+    ASSERT_EQ(glyphs.size(), 2 * std::string("first failure").size());
+    for (const std::string& glyph : glyphs)
+        EXPECT_NE(glyph.find("#ff0000ff"), std::string::npos) << glyph;
 
     host.SetLastError("second failure");
     testing::internal::CaptureStderr();
@@ -390,6 +396,10 @@ TEST_F(Rendering, ScriptErrorStaysShownUntilANewerOne)
     KVQAPI_Render();
     EXPECT_EQ(GetErrorDisplayText(), "second failure");
     EXPECT_STREQ(host.GetLastErrorText(), "third failure");
+    device.Reset();
+    device.paintRect = KVQRect{0, 10, 0, 10};
+    KVQAPI_Render();
+    EXPECT_EQ(device.Count("StretchBlit"), 0);
     SetCurrentHost(previous);
 }
 

@@ -119,8 +119,10 @@ int New(const ToolArgs& args)
     if (!platform::MatchFace(face, match))
         return ToolError(kCommand, "no system face matches '" + face + "'");
     if (!match.exact)
-        std::fprintf(stderr, "kvqtool %s: warning: no face '%s'; the system gives '%s' (%s) for it\n", kCommand,
-                     face.c_str(), match.family.c_str(), match.file.c_str());
+        std::fprintf(stderr,
+                     "kvqtool %s: warning: no face '%s' (the closest the system has is '%s', %s); its text is drawn "
+                     "with '%s'\n",
+                     kCommand, face.c_str(), match.family.c_str(), match.file.c_str(), platform::kFallbackFamily);
 
     CKVQString faceName;
     faceName.AssignUtf8(face.data(), static_cast<int32_t>(face.size()));
