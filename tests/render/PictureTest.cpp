@@ -536,7 +536,7 @@ TEST_F(Pictures, ClassesTakeTheirPlaceInTheStartUpOrderAndNameTheirAttributes)
     // In order, whatever other classes take their places between them.
     size_t at = 0;
     for (const char* name :
-         {"|Line|", "|VertScrollBar|", "|HorzScrollBar|", "|Picture|", "|PictureMix|", "|PictureFrame|",
+         {"|Line|", "|EditBox|", "|VertScrollBar|", "|HorzScrollBar|", "|Picture|", "|PictureMix|", "|PictureFrame|",
           "|SpriteList|", "|Animate|", "|BridgeMessage|", "|TimerLogic|", "|ProgressControl|", "|LuaLogic|",
           "|MoveLogic|", "|Frame|", "|FrameHorz|", "|FrameVert|"}) {
         at = classes.find(name, at);
