@@ -60,6 +60,8 @@ constexpr uint32_t kRepeatForever = UINT32_MAX;
 constexpr int32_t kCursorDelay = 1;
 constexpr float kMinScale = 1e-6f;
 constexpr float kMaxScale = 1000.0f;
+// A new box covers its window (layouts carry their own).
+constexpr LayoutRect kWholeWindow{ALIGNED_LEFT, ALIGNED_TOP, ALIGNED_RIGHT, ALIGNED_BOTTOM, 0, 0, 0, 0};
 
 bool ScaleInRange(float s)
 {
@@ -239,6 +241,7 @@ void TextWritten(void* object, const char*, int32_t)
 
 CRenderObject_EditBox::CRenderObject_EditBox()
 {
+    Layout = kWholeWindow;
     horzBar.IsVisible = 0;
     RegisterHandler(kOnChar, &OnCharMessage);
     RegisterHandler(kOnKeyDown, &OnKeyDownMessage);
@@ -872,9 +875,11 @@ void CRenderObject_EditBox::FormatInto(CKVQFont& font, int32_t width)
             }
             // Not even alone: as many units as fit, at least one.
             const size_t k = static_cast<size_t>(std::max(FitUnits(font, token, width), 1));
-            add(i, k, MeasureUnits(font, text.substr(i, k)));
+            const int32_t pieceWidth = MeasureUnits(font, text.substr(i, k));
             i += k;
-            lineStart = i;
+            // The piece that ends the paragraph takes its line feed along.
+            add(i - k, i == contentEnd ? end - (i - k) : k, pieceWidth);
+            lineStart = i == contentEnd ? end : i;
         }
         if (end > lineStart)  // the rest, with the paragraph's line feed
             add(lineStart, end - lineStart, Clamp32(lineWidth));
