@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "common/EngineString.h"
@@ -58,7 +59,8 @@ public:
 using FontCreateCallback = std::unique_ptr<IPlatformFont> (*)(const CKVQString& faceName, int32_t pixelHeight);
 
 // A code → entry map as font files keep it: 8 buckets (code & 7), each an unbalanced binary
-// search tree by code.
+// search tree by code. Trees are walked without recursion: codes typed in order make chains
+// thousands of nodes deep.
 template <typename Entry>
 class GlyphTreeMap {
 public:
@@ -70,6 +72,12 @@ public:
         std::unique_ptr<Node> smaller;
     };
 
+    GlyphTreeMap() = default;
+    GlyphTreeMap(const GlyphTreeMap&) = delete;
+    GlyphTreeMap& operator=(const GlyphTreeMap&) = delete;
+    ~GlyphTreeMap() { Clear(); }
+
+    static int32_t BucketOf(uint16_t code) { return code & (kBuckets - 1); }
     const Entry* Find(uint16_t code) const;
     // Inserts or replaces; the tree keeps the shape insertion order gives it.
     void Insert(uint16_t code, const Entry& entry);
@@ -79,15 +87,87 @@ public:
     // Every node, bucket by bucket, each tree node first, then larger, then smaller (file order).
     template <typename Visit>
     void ForEach(Visit&& visit) const;
-    // Loads or stores the 8 trees; entryBlock transfers one entry (inside its own record block
-    // when the caller wants one). False when a load met damaged data.
+    // Loads or stores the 8 trees; entryBlock(ar, entry) transfers one entry (inside its own
+    // record block when the caller wants one) and returns false when a load met damage. A load
+    // re-inserts the nodes in file order, which gives each tree back its shape. False when a load
+    // met damaged data; error then says what.
     template <typename TransferEntry>
-    bool Transfer(CIArchive& ar, TransferEntry&& entryBlock);
+    bool Transfer(CIArchive& ar, TransferEntry&& entryBlock, std::string& error);
 
 private:
     std::unique_ptr<Node> roots_[kBuckets];
     size_t size_ = 0;
 };
+
+template <typename Entry>
+const Entry* GlyphTreeMap<Entry>::Find(uint16_t code) const
+{
+    const Node* node = roots_[BucketOf(code)].get();
+    while (node != nullptr) {
+        if (code == node->code)
+            return &node->entry;
+        node = code > node->code ? node->larger.get() : node->smaller.get();
+    }
+    return nullptr;
+}
+
+template <typename Entry>
+void GlyphTreeMap<Entry>::Insert(uint16_t code, const Entry& entry)
+{
+    std::unique_ptr<Node>* place = &roots_[BucketOf(code)];
+    while (*place != nullptr) {
+        Node& node = **place;
+        if (code == node.code) {
+            node.entry = entry;
+            return;
+        }
+        place = code > node.code ? &node.larger : &node.smaller;
+    }
+    *place = std::make_unique<Node>();
+    (*place)->code = code;
+    (*place)->entry = entry;
+    ++size_;
+}
+
+template <typename Entry>
+void GlyphTreeMap<Entry>::Clear()
+{
+    // Detach children before each node dies, so no destructor recurses down a long chain.
+    std::vector<std::unique_ptr<Node>> pending;
+    for (auto& root : roots_) {
+        if (root)
+            pending.push_back(std::move(root));
+    }
+    while (!pending.empty()) {
+        std::unique_ptr<Node> node = std::move(pending.back());
+        pending.pop_back();
+        if (node->larger)
+            pending.push_back(std::move(node->larger));
+        if (node->smaller)
+            pending.push_back(std::move(node->smaller));
+    }
+    size_ = 0;
+}
+
+template <typename Entry>
+template <typename Visit>
+void GlyphTreeMap<Entry>::ForEach(Visit&& visit) const
+{
+    std::vector<const Node*> pending;
+    for (const auto& root : roots_) {
+        if (root)
+            pending.push_back(root.get());
+        while (!pending.empty()) {
+            const Node* node = pending.back();
+            pending.pop_back();
+            visit(node->code, node->entry);
+            if (node->smaller)
+                pending.push_back(node->smaller.get());
+            if (node->larger)
+                pending.push_back(node->larger.get());
+        }
+    }
+}
 
 // Where a glyph sits in the atlas.
 struct GlyphEntry {
@@ -107,9 +187,10 @@ struct CGlyphAtlas {
     int32_t pageHeight = kDefaultPageSize;
     int32_t fillingPage = 0;
     bool outline = false;
-    // Texture ids of the pages (registered with the texture cache); their pixel copies are the
-    // stored pixels.
+    // Texture ids of the pages (registered with the texture cache under the names beside them);
+    // their pixel copies are the stored pixels.
     std::vector<int32_t> pages;
+    std::vector<std::string> pageNames;
 };
 
 // A bitmap font: regions of one image.
@@ -136,12 +217,16 @@ public:
     CKVQFont& operator=(const CKVQFont&) = delete;
 
     // Makes the platform font of the face at pixel height size; the line height becomes its line
-    // spacing. False when there is no create callback or the face cannot be made.
+    // spacing (and the atlas row height with it). False when there is no create callback or the
+    // face cannot be made.
     bool CreatePlatformFont(const CKVQString& face, int32_t size);
 
-    // The glyph of c (see the lookup rules in Font.cpp); false when there is none.
+    // The glyph of c: from the bitmap font when the font uses one, else from the atlas, else
+    // rasterised by the platform font into the atlas ('?' standing in for what it cannot draw).
+    // False when there is none.
     bool GetGlyph(uint16_t c, FontGlyph& out);
-    // The glyph's width, 0 without a glyph.
+    // The glyph's width, 0 without a glyph ('*' for every character while the password flag is
+    // on, as it is drawn).
     int32_t GetCharAdvance(uint16_t c);
     // Sum of advance × scale, the running sum truncated after each character.
     int32_t GetTextWidth(std::u16string_view text);
@@ -157,11 +242,19 @@ public:
     int32_t MeasureWidestLine(std::u16string_view text, const KVQRect& r, int32_t mode);
 
     // The ".fnt" record: one record block holding the font's fields (both directions). After a
-    // load the bitmap font's image is loaded and, for a regenerated font, the platform font made.
-    // False when a load met damaged data.
+    // load the bitmap font's image is loaded and, for a regenerated font, the platform font made
+    // at the requested size. False when a load met damaged data (GetLoadError says what) or the
+    // regenerated face cannot be made.
     bool Transfer(CIArchive& ar);
-    // Reads a ".fnt" file through the file system; records the file name.
-    bool LoadFromFile(const char* fileName);
+    // The record alone, without what a load does afterwards (tools that pass files through).
+    bool TransferRecord(CIArchive& ar);
+    // Reads a ".fnt" file through the file system; records the file name. A size above 0 makes a
+    // regenerated font at that size instead of the one the file asks for.
+    bool LoadFromFile(const char* fileName, int32_t size = 0);
+    // What was wrong with the last load ("" after one that succeeded; kNotFound when there is no
+    // such file).
+    static constexpr const char* kNotFound = "not found";
+    const std::string& GetLoadError() const { return loadError_; }
 
     // Drops and rebuilds the device copies of the atlas pages (pause and resume).
     void ReleaseDevice();
@@ -194,9 +287,30 @@ public:
     RGBA outlineColor{0, 0, 0, 255};
     bool password = false;
 
+    // The character every glyph is drawn as while the password flag is on, and the one that
+    // stands in for characters the platform font cannot draw.
+    static constexpr uint16_t kPasswordChar = u'*';
+    static constexpr uint16_t kMissingChar = u'?';
+
 private:
+    // Where a glyph comes from, with the page it was found on (-1: the bitmap font).
+    bool LookUp(uint16_t c, FontGlyph& out, int32_t& page);
+    bool AddToAtlas(uint16_t c, const GlyphImage& image, FontGlyph& out);
+    // A page texture of the given pixels (transparent when null); the texture id, -1 on failure.
+    int32_t AddPage(const uint8_t* pixels, int32_t width, int32_t height);
+    // A fresh page that glyphs are packed into from now on.
+    bool NewPage();
+    void ReleasePages();
+    // Advance × scale, truncated: what the pen moves by.
+    int32_t ScaledAdvance(uint16_t c);
+    // One line with extra pixels added after each space and tab (justification).
+    void DrawRun(std::u16string_view line, int32_t x, int32_t y, uint32_t color, int32_t extraPerSpace);
+    void EmitGlyph(int32_t texture, const KVQRect& source, const KVQRect& destination, uint32_t color);
+    bool AfterLoad(int32_t sizeOverride);
+
     FontCreateCallback create_ = nullptr;
     std::unique_ptr<IPlatformFont> platformFont_;
+    std::string loadError_;
 };
 
 // The process-wide list of loaded fonts, one per (file name, size).
@@ -205,7 +319,8 @@ public:
     static CKVQFontMgr& Instance();
 
     // The loaded font of that file and size, or a new one loaded from the file; null for an empty
-    // name or a file that cannot be loaded.
+    // name or a file that cannot be loaded (said once per name; later requests answer null
+    // without reading the file again until Clear).
     CKVQFont* GetFont(const char* fileName, int32_t size);
     // GetFont at the size the file itself stores (the first request reads it).
     CKVQFont* GetFont(const char* fileName);
@@ -215,7 +330,7 @@ public:
 
     void ReleaseAll();
     void RestoreAll();
-    // Drops every font (tests).
+    // Drops every font and forgets failed names (tests).
     void Clear();
     size_t Count() const { return fonts_.size(); }
 
@@ -225,12 +340,16 @@ public:
 
 private:
     CKVQFontMgr();
+    // size 0: the size the file stores.
+    CKVQFont* Load(const std::string& name, int32_t size);
     struct Entry {
         std::string fileName;
         int32_t size = 0;
+        bool fileSize = false;  // loaded at the size the file stores
         std::unique_ptr<CKVQFont> font;
     };
     std::vector<Entry> fonts_;
+    std::vector<std::pair<std::string, int32_t>> failed_;
     FontCreateCallback create_ = nullptr;
 };
 
