@@ -491,6 +491,11 @@ TEST_F(EditBoxes, RecordRoundTripsAndTakesAUselessScaleAsOne)
     EXPECT_EQ(box->lineCount, 1);
     ASSERT_TRUE(box->SetAttribute(box->GetAttributeNameRef("EditBox:VertScrollBar:ScrollInfo:Pos"), "7"));
     EXPECT_EQ(box->vertBar.Pos, 7);
+    // The editor copies one bar sprite's rectangle into another.
+    box->vertBar.first.Rect = KVQRect{1, 2, 3, 4};
+    EXPECT_TRUE(box->ExecuteCommand("EditBox:EditBox:VertScrollBar:Top:Rect", "Copy"));
+    EXPECT_TRUE(box->ExecuteCommand("EditBox:EditBox:HorzScrollBar:Thumb:Rect", "Paste"));
+    EXPECT_EQ(box->horzBar.thumbSprite.Rect, (KVQRect{1, 2, 3, 4}));
 }
 
 // ---- input method and drawing ----

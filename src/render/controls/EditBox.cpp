@@ -13,6 +13,7 @@
 #include "io/EditHook.h"
 #include "io/RecordBlock.h"
 #include "platform/DebugOutput.h"
+#include "render/logic/LuaLogic.h"
 #include "render/pictures/Sprite.h"
 #include "ui/Message.h"
 #include "ui/TimerSystem.h"
@@ -71,6 +72,15 @@ bool ScaleInRange(float s)
 int32_t Clamp32(int64_t v)
 {
     return static_cast<int32_t>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX));
+}
+
+// A real number as a 64-bit integer, truncated and held within reach (NaN counts as 0): pixel
+// sums of hostile line heights and scales stay defined.
+int64_t Saturate(double v)
+{
+    if (std::isnan(v))
+        return 0;
+    return static_cast<int64_t>(std::clamp(v, -9.0e18, 9.0e18));
 }
 
 int32_t Range(const CScrollBar& bar)
@@ -336,6 +346,12 @@ void CRenderObject_EditBox::Describe(CIEditHook& hook)
     hook.LeaveGroup();
 }
 
+bool CRenderObject_EditBox::ExecuteCommand(const char* groupPath, const char* command)
+{
+    const char* inside = ComponentGroupPath(groupPath, kClassName);
+    return inside && (vertBar.ExecuteCommand(inside, command) || horzBar.ExecuteCommand(inside, command));
+}
+
 // ---- text model ----
 
 std::u16string_view CRenderObject_EditBox::GetUnits() const
@@ -511,10 +527,10 @@ void CRenderObject_EditBox::PressKey(int32_t key)
                     CKVQFont* font = GetFont();
                     if (font && HaveFrame(frame)) {
                         FontScope scope(*font, Scale(), isPassword != 0);
-                        const int32_t x = LineLeft(frame, line) +
+                        const int64_t x = int64_t{LineLeft(frame, line)} +
                                           WidthInLine(*font, line, static_cast<int32_t>(caret) - line.start);
                         const Line& target = lines_[up ? at - 1 : at + 1];
-                        SetCaret(target.start + FitInLine(*font, target, x - LineLeft(frame, target)));
+                        SetCaret(target.start + FitInLine(*font, target, Clamp32(x - LineLeft(frame, target))));
                     }
                 }
             }
@@ -803,7 +819,7 @@ CRenderObject_EditBox::Frame CRenderObject_EditBox::MakeFrame(const KVQRect& lay
     f.top = a.top;
     if ((Aligned == CENTRED || Aligned == WORD_WRAP_CENTRED) && font_) {
         const double block = static_cast<double>(font_->GetLineHeight()) * static_cast<double>(lines_.size()) * Scale();
-        f.top = Clamp32(static_cast<int64_t>(a.top) + static_cast<int64_t>((a.Height() - block) / 2));
+        f.top = Clamp32(static_cast<int64_t>(a.top) + Saturate((a.Height() - block) / 2));
     }
     return f;
 }
@@ -953,7 +969,7 @@ float CRenderObject_EditBox::LinePitch(const CKVQFont& font) const
 
 int32_t CRenderObject_EditBox::LineTop(const Frame& frame, const CKVQFont& font, size_t line) const
 {
-    return Clamp32(frame.top + static_cast<int64_t>(static_cast<double>(line) * LinePitch(font)));
+    return Clamp32(frame.top + Saturate(static_cast<double>(line) * LinePitch(font)));
 }
 
 int32_t CRenderObject_EditBox::LineOfCaret() const
@@ -978,7 +994,7 @@ int32_t CRenderObject_EditBox::IndexAtPoint(int32_t x, int32_t y)
     FontScope scope(font, Scale(), isPassword != 0);
     const float pitch = LinePitch(font);
     const double down = static_cast<double>(y) - frame.top;
-    int64_t line = pitch > 0.0f ? static_cast<int64_t>(std::floor(down / pitch)) : 0;
+    int64_t line = pitch > 0.0f ? Saturate(std::floor(down / pitch)) : 0;
     line = std::clamp<int64_t>(line, 0, static_cast<int64_t>(lines_.size()) - 1);
     const Line& l = lines_[static_cast<size_t>(line)];
     const int32_t k = FitInLine(font, l, Clamp32(int64_t{x} - LineLeft(frame, l)));
@@ -998,7 +1014,7 @@ KVQRect CRenderObject_EditBox::CaretRect()
 
 KVQRect CRenderObject_EditBox::CaretRectIn(const Frame& frame, CKVQFont& font)
 {
-    const auto pitch = static_cast<int32_t>(LinePitch(font));
+    const int32_t pitch = Clamp32(Saturate(LinePitch(font)));
     int32_t x = frame.area.left, y = frame.top;
     if (!lines_.empty()) {
         const auto at = static_cast<size_t>(LineOfCaret());
@@ -1024,8 +1040,8 @@ void CRenderObject_EditBox::ScrollCaretIntoView()
     const Line& line = lines_[at];
     const KVQRect& l = frame.layout;
     if (forceVerScroll) {
-        const int64_t pitch = static_cast<int64_t>(LinePitch(font));
-        const int64_t y = static_cast<int64_t>(static_cast<double>(at) * LinePitch(font)) - vertBar.Pos;
+        const int64_t pitch = Clamp32(Saturate(LinePitch(font)));
+        const int64_t y = Clamp32(Saturate(static_cast<double>(at) * LinePitch(font))) - int64_t{vertBar.Pos};
         if (y < 0)
             vertBar.SetPosition(window, Clamp32(vertBar.Pos + y));
         else if (y + pitch > l.Height())
@@ -1107,7 +1123,7 @@ void CRenderObject_EditBox::DrawLines(const Frame& frame, CKVQFont& font)
     const int32_t base = Aligned >= LEFT_ALIGNED && Aligned <= WORD_WRAP_JUSTIFIED ? Aligned & 3 : LEFT_ALIGNED;
     const uint32_t normal = PackColor(normalTextColour);
     const uint32_t selected = PackColor(selectTextColour);
-    const auto pitch = static_cast<int32_t>(LinePitch(font));
+    const int32_t pitch = Clamp32(Saturate(LinePitch(font)));
     for (size_t i = 0; i < lines_.size(); ++i) {
         const Line& line = lines_[i];
         const std::u16string_view units = LineText(line);

@@ -69,6 +69,8 @@ public:
     void Draw(const KVQRect& windowRect) override;
     CKVQEditHook& AttributeTable() const override;
     size_t ObjectSize() const override { return sizeof(CRenderObject_EditBox); }
+    // "Copy" and "Paste" on a sprite's "Rect" group of an embedded bar.
+    bool ExecuteCommand(const char* groupPath, const char* command) override;
 
     static IRender* Create() { return new CRenderObject_EditBox; }
 
