@@ -264,7 +264,8 @@ CRenderObject_EditBox::CRenderObject_EditBox()
     RegisterHandler(kOnTextChanged, &OnTextChangedMessage);
     RegisterHandler(kOnSized, &OnSizedMessage);
     RegisterHandler(kOnZoom, &OnZoomMessage);
-    for (const CScrollBar::Names* names : {&CRenderObject_VertScrollBar::kNames, &CRenderObject_HorzScrollBar::kNames}) {
+    for (const CScrollBar::Names* names :
+         {&CRenderObject_VertScrollBar::kNames, &CRenderObject_HorzScrollBar::kNames}) {
         RegisterHandler(names->firstTimer, &OnBarTimerMessage);
         RegisterHandler(names->secondTimer, &OnBarTimerMessage);
     }
@@ -944,7 +945,8 @@ int32_t CRenderObject_EditBox::FitInLine(CKVQFont& font, const Line& line, int32
 int32_t CRenderObject_EditBox::WidthInLine(CKVQFont& font, const Line& line, int32_t count)
 {
     const std::u16string_view units = LineText(line);
-    return MeasureUnits(font, units.substr(0, static_cast<size_t>(std::clamp<int32_t>(count, 0, static_cast<int32_t>(units.size())))));
+    const auto n = static_cast<size_t>(std::clamp<int64_t>(count, 0, static_cast<int64_t>(units.size())));
+    return MeasureUnits(font, units.substr(0, n));
 }
 
 int32_t CRenderObject_EditBox::LineLeft(const Frame& frame, const Line& line) const
@@ -1130,23 +1132,24 @@ void CRenderObject_EditBox::DrawLines(const Frame& frame, CKVQFont& font)
         const int32_t top = LineTop(frame, font, i);
         const KVQRect r{frame.area.left, frame.area.right, top, wrap32::Add(top, pitch)};
         const auto lineEnd = static_cast<uint32_t>(line.start + line.length);
-        const bool overlaps = HasSelection() && selectionStart < lineEnd && selectionEnd > static_cast<uint32_t>(line.start);
+        const bool overlaps =
+            HasSelection() && selectionStart < lineEnd && selectionEnd > static_cast<uint32_t>(line.start);
         if (!overlaps) {
             if (replayed)
                 continue;
             // Wrapped rows are already cut: the font aligns them without wrapping again. A row
             // of a justified wrap is stretched only when it ended at a space, not at the end of
             // its paragraph or inside a word.
-            int32_t mode = base;
-            if (Aligned == WORD_WRAP_JUSTIFIED && (units.size() == static_cast<size_t>(line.length) - 1 ||
-                                                   units.empty() || kDelimiters.find(units.back()) == std::u16string_view::npos))
-                mode = LEFT_ALIGNED;
-            font.DrawText(units, r, mode, normal);
+            const bool endsParagraph = units.size() + 1 == static_cast<size_t>(line.length);
+            const bool endsAtSpace = !units.empty() && kDelimiters.find(units.back()) != std::u16string_view::npos;
+            const bool unstretched = Aligned == WORD_WRAP_JUSTIFIED && (endsParagraph || !endsAtSpace);
+            font.DrawText(units, r, unstretched ? LEFT_ALIGNED : base, normal);
             continue;
         }
         // Before, inside and after the selection, each from where the previous part ends.
         const auto from = static_cast<size_t>(std::max<int64_t>(int64_t{selectionStart} - line.start, 0));
-        const auto to = static_cast<size_t>(std::clamp<int64_t>(int64_t{selectionEnd} - line.start, 0, static_cast<int64_t>(units.size())));
+        const auto to = static_cast<size_t>(
+            std::clamp<int64_t>(int64_t{selectionEnd} - line.start, 0, static_cast<int64_t>(units.size())));
         const size_t a = std::min(from, units.size()), b = std::max(a, to);
         const int32_t x0 = LineLeft(frame, line);
         const int32_t x1 = Clamp32(int64_t{x0} + MeasureUnits(font, units.substr(0, a)));

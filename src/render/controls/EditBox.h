@@ -58,6 +58,7 @@ public:
         int32_t start = 0;
         int32_t length = 0;
         int32_t width = 0;
+        bool operator==(const Line& o) const = default;
     };
 
     CRenderObject_EditBox();
