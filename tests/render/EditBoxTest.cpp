@@ -54,6 +54,9 @@ std::unique_ptr<IPlatformFont> MakeFixedFace(const CKVQString&, int32_t)
 }
 
 std::vector<std::string> sent;
+// A box the recorder removes from its window when it hears doomedOn.
+IRender* doomed = nullptr;
+std::string doomedOn;
 
 // Keeps the names of the messages the box sends to its window.
 class Recorder : public TestRenderObject<Recorder> {
@@ -67,10 +70,14 @@ public:
     }
 
 private:
-    static void Record(IRender*, const char* name, CKVQWindow*, CKVQMessage*, CKVQWindow* sender)
+    static void Record(IRender*, const char* name, CKVQWindow* owner, CKVQMessage*, CKVQWindow* sender)
     {
         if (sender != nullptr)
             sent.emplace_back(name);
+        if (doomed && doomedOn == name) {
+            owner->DelRender(doomed);
+            doomed = nullptr;
+        }
     }
 };
 
@@ -270,6 +277,12 @@ TEST_F(EditBoxes, SettingTheMaximumLengthCutsTheTextAndSaysSo)
     box->SetMaxTextLength(10);
     EXPECT_EQ(sent, (std::vector<std::string>{"onMaximumTextLengthChanged", "onTextChanged",
                                               "onMaximumTextLengthChanged"}));
+    // A handler that removes the box: it is freed once the cut is over.
+    CKVQWindow* window = Window();
+    doomed = box;
+    doomedOn = "onMaximumTextLengthChanged";
+    box->SetMaxTextLength(1);
+    EXPECT_EQ(window->RenderLst().size(), 1u);
 }
 
 TEST_F(EditBoxes, TheCaretBlinksWhileTheBoxHoldsTheCapture)
@@ -396,6 +409,12 @@ TEST_F(EditBoxes, MouseSelectsAndTheBarsTakeTheirStrips)
     EXPECT_EQ(box->GetSelectionStart(), 1);
     EXPECT_EQ(box->GetSelectionEnd(), 4);
     EXPECT_FALSE(box->mouseSelecting);
+    // A selection whose release the window did not hear ends at the next move.
+    mgr.OnSysLClickDown(10 + kGlyph + 1, 25);
+    GetCoreCfg().IsClickDown = false;
+    mgr.OnSysMouseMove(10 + 6 * kGlyph + 1, 25);
+    EXPECT_FALSE(box->mouseSelecting);
+    EXPECT_EQ(box->GetCaret(), 1);
     // The bar is the 15-pixel strip at the box's right edge; its lower third steps it down.
     mgr.OnSysLClickDown(205, 75);
     EXPECT_EQ(box->vertBar.Pos, 1);
@@ -454,6 +473,10 @@ TEST_F(EditBoxes, RecordRoundTripsAndTakesAUselessScaleAsOne)
     Box c;
     load(zero, c);
     EXPECT_EQ(c.fScale, 1.0f);
+    c.OnZoom(0.0f);
+    EXPECT_EQ(c.fScale, 1.0f) << "a zoom to nothing is refused";
+    c.OnZoom(2.0f);
+    EXPECT_EQ(c.fScale, 2.0f);
     EXPECT_EQ(c.symContent, CKVQString("sym"));
 
     for (const char* name : {"EditBox:FontFile", "EditBox:Text", "EditBox:Aligned", "EditBox:fScale",

@@ -13,6 +13,7 @@
 #include "io/EditHook.h"
 #include "io/RecordBlock.h"
 #include "platform/DebugOutput.h"
+#include "render/RenderDisposal.h"
 #include "render/logic/LuaLogic.h"
 #include "render/pictures/Sprite.h"
 #include "ui/Message.h"
@@ -374,12 +375,16 @@ void CRenderObject_EditBox::EnsureFinalLineFeed()
 
 void CRenderObject_EditBox::SetText(const CKVQString& text)
 {
+    // Operations that send messages hold a dispatch open: a handler of what they send may remove
+    // this box, which must outlive the rest of the operation.
+    const RenderDispatchScope keep;
     Text = text;
     OnTextChanged();
 }
 
 void CRenderObject_EditBox::SetMaxTextLength(int32_t n)
 {
+    const RenderDispatchScope keep;
     if (n == maxTextLen)
         return;
     maxTextLen = n;
@@ -409,6 +414,7 @@ int32_t MaxCaretOf(std::u16string_view units)
 
 void CRenderObject_EditBox::SetCaret(int32_t index)
 {
+    const RenderDispatchScope keep;
     index = std::clamp(index, 0, MaxCaretOf(GetUnits()));
     if (static_cast<uint32_t>(index) == caret)
         return;
@@ -424,6 +430,7 @@ void CRenderObject_EditBox::SetCaret(int32_t index)
 
 void CRenderObject_EditBox::SetSelection(int32_t a, int32_t b)
 {
+    const RenderDispatchScope keep;
     if (a > b)
         std::swap(a, b);
     const std::u16string_view units = GetUnits();
@@ -442,6 +449,7 @@ void CRenderObject_EditBox::SetSelection(int32_t a, int32_t b)
 
 void CRenderObject_EditBox::ClearSelection()
 {
+    const RenderDispatchScope keep;
     if (!HasSelection())
         return;
     selectionStart = selectionEnd = caret;
@@ -458,6 +466,7 @@ bool CRenderObject_EditBox::Editable() const
 
 void CRenderObject_EditBox::TypeChar(uint32_t code)
 {
+    const RenderDispatchScope keep;
     CKVQWindow* window = Alive(GetOwner());
     if (!Editable() || !window || !window->IsFocus() || !GetFont() || code < 32)
         return;
@@ -474,6 +483,7 @@ void CRenderObject_EditBox::TypeChar(uint32_t code)
 
 void CRenderObject_EditBox::PressKey(int32_t key)
 {
+    const RenderDispatchScope keep;
     if (!Editable())
         return;
     EnsureFinalLineFeed();
