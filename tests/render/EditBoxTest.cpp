@@ -394,6 +394,11 @@ TEST_F(EditBoxes, TheCaretIsScrolledIntoViewThroughTheForcedBars)
     // The scrolled text is what a point finds: line 1 is at the top once the bar is at 12.
     box->vertBar.Pos = 12;
     EXPECT_EQ(box->IndexAtPoint(10, 20), 5);
+    // A notch towards the user scrolls three lines on (limited to Max), a notch away three back.
+    mgr.OnSysLClickDown(20, 30);
+    for (int32_t notch : {-1, -3, 1})
+        mgr.OnSysMouseWheel(20, 30, static_cast<int32_t>(static_cast<uint32_t>(notch * 120) << 16));
+    EXPECT_EQ(box->vertBar.Pos, 64);
 }
 
 TEST_F(EditBoxes, MouseSelectsAndTheBarsTakeTheirStrips)

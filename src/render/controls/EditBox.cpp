@@ -33,6 +33,7 @@ constexpr const char* kOnLostCapture = "OnLostCapture";
 constexpr const char* kOnCursorTimer = "OnCursorTimer";
 constexpr const char* kOnSized = "OnSized";
 constexpr const char* kOnZoom = "OnZoom";
+constexpr const char* kOnMouseWheel = "OnMouseWheel";
 // Sent (and "OnTextChanged" handled too).
 constexpr const char* kOnTextChanged = "OnTextChanged";
 constexpr const char* kOnEditBoxFull = "OnEditBoxFull";
@@ -56,6 +57,9 @@ constexpr std::u16string_view kDelimiters = u" \n\t\r";
 // A horizontal scroll overshoots the caret by this much, so that typing on does not scroll at
 // every character.
 constexpr int32_t kHorizontalMargin = 50;
+// A wheel notch is this much of the delta; each notch scrolls three lines.
+constexpr int32_t kWheelNotch = 120;
+constexpr int32_t kWheelLines = 3;
 constexpr uint32_t kCaretColor = 0xffffff00u;  // red 0, green 255, blue 255, alpha 255
 // The cursor timer repeats until the capture ends.
 constexpr uint32_t kRepeatForever = UINT32_MAX;
@@ -223,6 +227,13 @@ void OnZoomMessage(IRender* self, const char*, CKVQWindow*, CKVQMessage* message
         Box(self)->OnZoom(zoom);
 }
 
+void OnMouseWheelMessage(IRender* self, const char*, CKVQWindow*, CKVQMessage* message, CKVQWindow*)
+{
+    int32_t x = 0, y = 0, wParam = 0;
+    if (ReadInts(message, x, y) && message->Int32(wParam) >= 0)
+        Box(self)->OnWheel(static_cast<int16_t>(static_cast<uint32_t>(wParam) >> 16));
+}
+
 // The repeat timers of the embedded bars reach the box through its window.
 void OnBarTimerMessage(IRender* self, const char* name, CKVQWindow*, CKVQMessage*, CKVQWindow*)
 {
@@ -265,6 +276,7 @@ CRenderObject_EditBox::CRenderObject_EditBox()
     RegisterHandler(kOnTextChanged, &OnTextChangedMessage);
     RegisterHandler(kOnSized, &OnSizedMessage);
     RegisterHandler(kOnZoom, &OnZoomMessage);
+    RegisterHandler(kOnMouseWheel, &OnMouseWheelMessage);
     for (const CScrollBar::Names* names :
          {&CRenderObject_VertScrollBar::kNames, &CRenderObject_HorzScrollBar::kNames}) {
         RegisterHandler(names->firstTimer, &OnBarTimerMessage);
@@ -768,6 +780,19 @@ void CRenderObject_EditBox::OnMouseUp()
     horzBar.Release();
     if (Editable())
         mouseSelecting = false;
+}
+
+void CRenderObject_EditBox::OnWheel(int32_t delta)
+{
+    CKVQWindow* window = Alive(GetOwner());
+    CKVQFont* font = GetFont();
+    if (!forceVerScroll || !window || !font || delta == 0)
+        return;
+    // Away from the user (a positive delta) shows earlier lines.
+    const int64_t lines = int64_t{delta} * kWheelLines / kWheelNotch;
+    const int32_t vertBefore = vertBar.Pos, horzBefore = horzBar.Pos;
+    vertBar.SetPosition(window, Clamp32(int64_t{vertBar.Pos} - lines * Clamp32(Saturate(LinePitch(*font)))));
+    Scrolled(vertBefore, horzBefore);
 }
 
 void CRenderObject_EditBox::OnBarTimer(CScrollBar& bar, int32_t direction)
