@@ -103,7 +103,7 @@ public:
     void PressKey(int32_t key);
 
     // ---- formatting and geometry ----
-    // The font for FontFile (cached until FontFile changes); null when it cannot be had.
+    // The font for FontFile (the manager keeps one per file); null when it cannot be had.
     CKVQFont* GetFont();
     // Cuts the text into lines for the window's rectangle; false without a font or a window.
     bool Format();
@@ -160,7 +160,7 @@ public:
     void OnBarTimer(CScrollBar& bar, int32_t direction);
     // A wheel turned by delta (120 a notch) scrolls the forced vertical bar by three lines a notch.
     void OnWheel(int32_t delta);
-    // A change of FontFile: the cached font is dropped.
+    // A change of FontFile: a font that could not be had is asked for again.
     void OnFontChanged();
 
 private:
@@ -207,8 +207,7 @@ private:
     std::vector<Line> lines_;
     bool formatted_ = false;
     int32_t widest_ = 0;
-    CKVQFont* font_ = nullptr;
+    CKVQFont* font_ = nullptr;  // what the last GetFont answered
     bool fontFailed_ = false;  // FontFile cannot be had: not asked for again until it changes
     bool caretShown_ = true;
-    KVQRect placedCaret_{};
 };
