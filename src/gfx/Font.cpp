@@ -80,6 +80,7 @@ bool CKVQFont::CreatePlatformFont(const CKVQString& face, int32_t size)
         return false;
     lineHeight = made->Metrics().lineSpacing;
     platformFont_ = std::move(made);
+    noGlyph_.clear();
     if (&face != &faceName)
         faceName = face;
     requestedSize = size;
@@ -92,7 +93,22 @@ bool CKVQFont::CreatePlatformFont(const CKVQString& face, int32_t size)
 bool CKVQFont::GetGlyph(uint16_t c, FontGlyph& out)
 {
     int32_t page = -1;
-    return LookUp(c, out, page);
+    const bool found = LookUp(c, out, page);
+    UploadChangedPages();
+    return found;
+}
+
+// A page is uploaded whole, so new glyphs are uploaded together: once per drawn text, not once
+// per glyph (a screen of new characters would otherwise send the page hundreds of times).
+void CKVQFont::UploadChangedPages()
+{
+    if (!pagesChanged_)
+        return;
+    pagesChanged_ = false;
+    for (int32_t id : atlas.pages) {
+        if (ITextureObject* object = CTextureCache::Instance().GetTextureObject(id))
+            object->Refresh();
+    }
 }
 
 bool CKVQFont::LookUp(uint16_t c, FontGlyph& out, int32_t& page)
@@ -115,14 +131,20 @@ bool CKVQFont::LookUp(uint16_t c, FontGlyph& out, int32_t& page)
     }
     if (platformFont_ == nullptr)
         return false;
-    GlyphImage image;
-    if (!platformFont_->Rasterise(c, image) || !IsUsable(image)) {
-        image = GlyphImage{};
-        if (c == kMissingChar || !platformFont_->Rasterise(kMissingChar, image) || !IsUsable(image))
-            return false;
-    }
-    if (!AddToAtlas(c, image, out))
+    if (!noGlyph_.empty() && (noGlyph_[c >> 6] >> (c & 63) & 1) != 0)
         return false;
+    GlyphImage image;
+    bool made = platformFont_->Rasterise(c, image) && IsUsable(image);
+    if (!made && c != kMissingChar) {
+        image = GlyphImage{};
+        made = platformFont_->Rasterise(kMissingChar, image) && IsUsable(image);
+    }
+    if (!made || !AddToAtlas(c, image, out)) {
+        if (noGlyph_.empty())
+            noGlyph_.assign(65536 / 64, 0);
+        noGlyph_[c >> 6] |= uint64_t{1} << (c & 63);
+        return false;
+    }
     page = atlas.fillingPage;
     return true;
 }
@@ -196,7 +218,7 @@ bool CKVQFont::AddToAtlas(uint16_t c, const GlyphImage& image, FontGlyph& out)
                 WritePixels(pixels, x + offset[0], y + half + offset[1], image, true);
         }
         WritePixels(pixels, x, y, image, false);
-        object->Refresh();  // one upload per glyph, whatever the outline wrote
+        pagesChanged_ = true;  // uploaded once the text that needed the glyph is drawn
     }
     atlas.cursorX = static_cast<int32_t>(x + w + kGlyphGap);
     atlas.cursorY = static_cast<int32_t>(y);
@@ -209,7 +231,8 @@ bool CKVQFont::AddToAtlas(uint16_t c, const GlyphImage& image, FontGlyph& out)
 int32_t CKVQFont::GetCharAdvance(uint16_t c)
 {
     FontGlyph glyph;
-    return GetGlyph(password ? kPasswordChar : c, glyph) ? glyph.width : 0;
+    int32_t page = -1;
+    return LookUp(password ? kPasswordChar : c, glyph, page) ? glyph.width : 0;
 }
 
 int32_t CKVQFont::ScaledAdvance(uint16_t c)
@@ -255,6 +278,7 @@ void CKVQFont::EmitGlyph(int32_t texture, const KVQRect& source, const KVQRect& 
 void CKVQFont::DrawLine(std::u16string_view line, int32_t x, int32_t y, uint32_t color)
 {
     DrawRun(line, x, y, color, 0);
+    UploadChangedPages();
 }
 
 void CKVQFont::DrawRun(std::u16string_view line, int32_t x, int32_t y, uint32_t color, int32_t extraPerSpace)

@@ -79,8 +79,9 @@ public:
 
     static int32_t BucketOf(uint16_t code) { return code & (kBuckets - 1); }
     const Entry* Find(uint16_t code) const;
-    // Inserts or replaces; the tree keeps the shape insertion order gives it.
-    void Insert(uint16_t code, const Entry& entry);
+    // Inserts or replaces; the tree keeps the shape insertion order gives it. True when the code
+    // was not there before.
+    bool Insert(uint16_t code, const Entry& entry);
     void Clear();
     size_t Size() const { return size_; }
     const std::unique_ptr<Node>& Root(int32_t bucket) const { return roots_[bucket]; }
@@ -112,14 +113,14 @@ const Entry* GlyphTreeMap<Entry>::Find(uint16_t code) const
 }
 
 template <typename Entry>
-void GlyphTreeMap<Entry>::Insert(uint16_t code, const Entry& entry)
+bool GlyphTreeMap<Entry>::Insert(uint16_t code, const Entry& entry)
 {
     std::unique_ptr<Node>* place = &roots_[BucketOf(code)];
     while (*place != nullptr) {
         Node& node = **place;
         if (code == node.code) {
             node.entry = entry;
-            return;
+            return false;
         }
         place = code > node.code ? &node.larger : &node.smaller;
     }
@@ -127,6 +128,7 @@ void GlyphTreeMap<Entry>::Insert(uint16_t code, const Entry& entry)
     (*place)->code = code;
     (*place)->entry = entry;
     ++size_;
+    return true;
 }
 
 template <typename Entry>
@@ -255,6 +257,12 @@ public:
     // such file).
     static constexpr const char* kNotFound = "not found";
     const std::string& GetLoadError() const { return loadError_; }
+    // The requested size the loaded record held (before a size given to LoadFromFile).
+    int32_t GetStoredSize() const { return storedSize_; }
+
+    // Appends an atlas page of width × height RGBA pixels (transparent when null), registered with
+    // the texture cache under a name of its own; the texture id, -1 when no texture can be made.
+    int32_t AddPage(const uint8_t* pixels, int32_t width, int32_t height);
 
     // Drops and rebuilds the device copies of the atlas pages (pause and resume).
     void ReleaseDevice();
@@ -296,8 +304,6 @@ private:
     // Where a glyph comes from, with the page it was found on (-1: the bitmap font).
     bool LookUp(uint16_t c, FontGlyph& out, int32_t& page);
     bool AddToAtlas(uint16_t c, const GlyphImage& image, FontGlyph& out);
-    // A page texture of the given pixels (transparent when null); the texture id, -1 on failure.
-    int32_t AddPage(const uint8_t* pixels, int32_t width, int32_t height);
     // A fresh page that glyphs are packed into from now on.
     bool NewPage();
     void ReleasePages();
@@ -305,12 +311,18 @@ private:
     int32_t ScaledAdvance(uint16_t c);
     // One line with extra pixels added after each space and tab (justification).
     void DrawRun(std::u16string_view line, int32_t x, int32_t y, uint32_t color, int32_t extraPerSpace);
+    void UploadChangedPages();
     void EmitGlyph(int32_t texture, const KVQRect& source, const KVQRect& destination, uint32_t color);
     bool AfterLoad(int32_t sizeOverride);
 
     FontCreateCallback create_ = nullptr;
     std::unique_ptr<IPlatformFont> platformFont_;
     std::string loadError_;
+    int32_t storedSize_ = 0;
+    // Characters the platform font gave nothing for, not even '?', or too large for a page: asked
+    // once, not on every frame (one bit per code, made on first need).
+    std::vector<uint64_t> noGlyph_;
+    bool pagesChanged_ = false;  // glyphs were written into pages since their last upload
 };
 
 // The process-wide list of loaded fonts, one per (file name, size).
@@ -319,8 +331,9 @@ public:
     static CKVQFontMgr& Instance();
 
     // The loaded font of that file and size, or a new one loaded from the file; null for an empty
-    // name or a file that cannot be loaded (said once per name; later requests answer null
-    // without reading the file again until Clear).
+    // name or a file that cannot be loaded (said once per name). A missing file is looked for
+    // again on the next request; a damaged file or a face that cannot be made is not read again
+    // until Clear.
     CKVQFont* GetFont(const char* fileName, int32_t size);
     // GetFont at the size the file itself stores (the first request reads it).
     CKVQFont* GetFont(const char* fileName);

@@ -149,7 +149,12 @@ bool GlyphTreeMap<Entry>::Transfer(CIArchive& ar, TransferEntry&& entryBlock, st
                 error = where + ": the entry of code " + Text(code) + " is damaged";
                 return false;
             }
-            Insert(static_cast<uint16_t>(code), entry);
+            // The engine never stores a code twice; allowing it would let a file of repeats make
+            // every insert walk a chain thousands of nodes long.
+            if (!Insert(static_cast<uint16_t>(code), entry)) {
+                error = where + ": code " + Text(code) + " appears twice";
+                return false;
+            }
             open += 2;
         }
     }
@@ -261,8 +266,11 @@ bool CKVQFont::TransferRecord(CIArchive& ar)
         TransferBlock(ar, "font", kFontRecordCapacity, [&](CIArchive& r) { complete = fields(r); });
     if (!transferred)
         fail("not one font record (its length does not match the file)");
-    if (transferred && complete)
+    if (transferred && complete) {
+        if (loading)
+            storedSize_ = requestedSize;
         return true;
+    }
     if (loading) {
         loadError_ = error.empty() ? std::string("damaged") : error;
         // What was read before the damage is not kept: it would draw from a half-made atlas.

@@ -28,15 +28,18 @@ CKVQFont* CKVQFontMgr::Load(const std::string& name, int32_t size)
     }
     auto font = std::make_unique<CKVQFont>(create_);
     if (!font->LoadFromFile(name.c_str(), size)) {
-        failed_.emplace_back(name, size);
+        // A missing file may still arrive (a download), so it is looked for again next time; a
+        // damaged one or a face that cannot be made stays so, and is not read again every frame.
         const std::string& why = font->GetLoadError();
-        if (why == CKVQFont::kNotFound)
+        if (why == CKVQFont::kNotFound) {
             notices::ReportMissing("font", name, LookupPlaces(name));
-        else
+        } else {
+            failed_.emplace_back(name, size);
             notices::NoticeOnce("font\x1f" + name, "font '" + name + "': " + why);
+        }
         return nullptr;
     }
-    const int32_t stored = font->requestedSize;
+    const int32_t stored = font->GetStoredSize();
     CKVQFont* result = font.get();
     fonts_.push_back(Entry{name, size > 0 ? size : stored, size <= 0 || size == stored, std::move(font)});
     return result;

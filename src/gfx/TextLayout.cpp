@@ -167,6 +167,7 @@ void CKVQFont::DrawText(std::u16string_view text, const KVQRect& r, int32_t mode
                 draw(row.span, x, extra);
             });
         }
+        UploadChangedPages();
         return;
     }
 
@@ -193,6 +194,7 @@ void CKVQFont::DrawText(std::u16string_view text, const KVQRect& r, int32_t mode
         }
         draw(line, x, extra);
     }
+    UploadChangedPages();
 }
 
 int32_t CKVQFont::MeasureWidestLine(std::u16string_view text, const KVQRect& r, int32_t mode)
