@@ -296,6 +296,17 @@ bool HasDisplay()
     return false;
 }
 
+// The input method. Text input stays on for the whole run (characters must arrive whatever the
+// switch says), so opening and closing only show in the developer output; a window that takes
+// text places the candidate window itself (an edit box at its caret).
+void WireInputMethod()
+{
+    CKVQSystemAPI& api = CKVQSystemAPI::Instance();
+    api.SetIMESwitch([](bool open) { KVQAPI_OutputDebugStr(open ? "input method open" : "input method closed"); });
+    api.SetIMEPlacement(
+        [](const KVQRect& r) { platform::SetTextInputRect(r.left, r.top, r.Width(), r.Height()); });
+}
+
 // The game window, or null. A windowed run goes on without one (ticks only); a headless run
 // has nothing to run for without it, so *fatal says to stop.
 platform::Window* OpenWindow(const ShellOptions& options, const KVQCoreCfg& cfg, bool* fatal)
@@ -397,6 +408,7 @@ int RunGame(const ShellOptions& options)
         root->OnLoad();
     KVQAPI_AutoScale();
     CKVQSystemAPI::Instance().SetKeyTranslation(&CKVQSystemAPI::WindowsKeyTranslation);
+    WireInputMethod();
 
     FrameLoop loop(shell, options, options.replayPath.empty() ? nullptr : &replay);
     loop.Start();

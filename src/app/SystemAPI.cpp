@@ -1,8 +1,11 @@
 #include "app/SystemAPI.h"
 
+#include <algorithm>
 #include <array>
+#include <cmath>
 #include <string>
 
+#include "app/CoreCfg.h"
 #include "script/LuaHost.h"
 
 namespace {
@@ -52,6 +55,28 @@ void CKVQSystemAPI::SetIMEState(bool open)
 {
     if (imeSwitch_)
         imeSwitch_(open);
+}
+
+void CKVQSystemAPI::PlaceIME(const KVQRect& layoutRect)
+{
+    imeRect_ = layoutRect;
+    if (imePlacement_)
+        imePlacement_(LayoutToWindowPixels(layoutRect));
+}
+
+KVQRect CKVQSystemAPI::LayoutToWindowPixels(const KVQRect& r)
+{
+    const KVQCoreCfg& cfg = GetCoreCfg();
+    if (!cfg.IsAutoScale)
+        return r;
+    const auto along = [](int32_t v, float scale, int32_t offset) {
+        const double pixels = static_cast<double>(v) * static_cast<double>(scale) + offset;
+        if (std::isnan(pixels))
+            return 0;
+        return static_cast<int32_t>(std::clamp(pixels, -2147483648.0, 2147483647.0));
+    };
+    return {along(r.left, cfg.fAutoScaleX, cfg.nAutoOffsetX), along(r.right, cfg.fAutoScaleX, cfg.nAutoOffsetX),
+            along(r.top, cfg.fAutoScaleY, cfg.nAutoOffsetY), along(r.bottom, cfg.fAutoScaleY, cfg.nAutoOffsetY)};
 }
 
 int32_t CKVQSystemAPI::TranslateKey(uint32_t virtualKey) const

@@ -7,6 +7,8 @@
 #include <map>
 #include <string>
 
+#include "common/Types.h"
+
 class CKVQSystemAPI {
 public:
     using SystemFunction = std::function<void(const char* argument, std::string& result)>;
@@ -15,6 +17,15 @@ public:
 
     void SetIMEState(bool open);
     void SetIMESwitch(std::function<void(bool)> fn) { imeSwitch_ = std::move(fn); }
+    // Where the input method's candidate window goes: a rectangle in the layout's coordinates
+    // (what windows and the caret use), handed to the placement in the top-level window's pixels
+    // (after the automatic scale). The last rectangle placed is remembered in layout coordinates.
+    void PlaceIME(const KVQRect& layoutRect);
+    const KVQRect& GetIMERect() const { return imeRect_; }
+    void SetIMEPlacement(std::function<void(const KVQRect& pixels)> fn) { imePlacement_ = std::move(fn); }
+    // Layout coordinates to the top-level window's pixels (the inverse of the window manager's
+    // conversion of client coordinates).
+    static KVQRect LayoutToWindowPixels(const KVQRect& layoutRect);
 
     // Platform key code -> engine key code (-1 when out of range), when a translation is installed.
     int32_t TranslateKey(uint32_t virtualKey) const;
@@ -41,6 +52,8 @@ public:
 
 private:
     std::function<void(bool)> imeSwitch_;
+    std::function<void(const KVQRect&)> imePlacement_;
+    KVQRect imeRect_{};
     std::function<int32_t(uint32_t)> translate_;
     uint8_t keyState_[256] = {};
     std::string callResult_;

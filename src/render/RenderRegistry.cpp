@@ -1,6 +1,7 @@
 #include "render/RenderRegistry.h"
 
 
+#include "render/controls/EditBox.h"
 #include "render/controls/HorzScrollBar.h"
 #include "render/controls/ProgressControl.h"
 #include "render/controls/VertScrollBar.h"
@@ -84,6 +85,7 @@ void RegisterRenderClasses()
     static const Class kClasses[] = {
         {CRenderObject_Rectangle::kClassName, &CRenderObject_Rectangle::Create},
         {CRenderObject_Line::kClassName, &CRenderObject_Line::Create},
+        {CRenderObject_EditBox::kClassName, &CRenderObject_EditBox::Create},
         {CRenderObject_VertScrollBar::kClassName, &CRenderObject_VertScrollBar::Create},
         {CRenderObject_HorzScrollBar::kClassName, &CRenderObject_HorzScrollBar::Create},
         {CRenderObject_Pitcture::kClassName, &CRenderObject_Pitcture::Create},

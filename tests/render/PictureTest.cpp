@@ -536,7 +536,7 @@ TEST_F(Pictures, ClassesTakeTheirPlaceInTheStartUpOrderAndNameTheirAttributes)
     // In order, whatever other classes take their places between them.
     size_t at = 0;
     for (const char* name :
-         {"|Line|", "|VertScrollBar|", "|HorzScrollBar|", "|Picture|", "|PictureMix|", "|PictureFrame|",
+         {"|Line|", "|EditBox|", "|VertScrollBar|", "|HorzScrollBar|", "|Picture|", "|PictureMix|", "|PictureFrame|",
           "|SpriteList|", "|Animate|", "|BridgeMessage|", "|MiniLogic|", "|ExtraDataSet|", "|Sound|",
           "|ArrayKVQWindowLogic|", "|SelectKVQWindowLogic|", "|TimerLogic|", "|ProgressControl|", "|TopmostLogic|",
           "|LuaLogic|", "|XMLLuaLogic|", "|MoveLogic|", "|DraggingLogic|", "|Frame|", "|FrameHorz|", "|FrameVert|"}) {

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Scroll bars and progress controls written by hand in the brief JSON form: they build, dump back
+# Scroll bars, progress controls and an edit box (with its two embedded bars) written by hand in the brief JSON form: they build, dump back
 # as what was written, and round-trip byte for byte through both dump forms.
 # Usage: controls_layout.sh KVQTOOL KVQGAME SOURCE_DIR SCRATCH_DIR
 set -u
@@ -21,7 +21,10 @@ cat > controls.json <<'JSON'
    "VerThumbFile": {"file": "thumb.png"}, "Max": 40, "TrackPos": 2, "Pos": 7}},
   {"class": "HorzScrollBar", "object": {"Thumb": {"file": "t.png"}, "Min": -5}},
   {"class": "ProgressControl", "object": {"mode": 1, "FixHeight": 12, "nCurrentProgress": 30,
-   "IsBottomToTop": true, "Sprite": {"file": "bar.png"}}}]}}
+   "IsBottomToTop": true, "Sprite": {"file": "bar.png"}}},
+  {"class": "EditBox", "object": {"Name": "name", "FontFile": "ui/font.fnt", "Text": "hello\n", "readOnly": false,
+   "Aligned": 4, "maxTextLen": 20, "forceVerScroll": true, "normalTextColour.red": 10, "fScale": 1.5,
+   "VertScrollBar": {"Max": 40, "Top": {"file": "up.png"}}, "HorzScrollBar": {"IsVisible": 1, "Pos": 3}}}]}}
 JSON
 "$TOOL" layout build controls.json controls.ui 2> err.txt || fail "build exited $?: $(cat err.txt)"
 "$TOOL" layout dump --brief controls.ui > brief.json || fail "dump --brief exited $?"
@@ -40,5 +43,15 @@ sed 's/"mode": 1/"mode": "FixHeightY"/' controls.json > labelled.json
 "$TOOL" layout build labelled.json labelled.ui 2> err.txt || fail "the mode's label: $(cat err.txt)"
 cmp -s controls.ui labelled.ui || fail "the mode's label builds other bytes than its index"
 "$TOOL" attrs VertScrollBar | grep -q '^VertScrollBar:Top:file' || fail "attrs VertScrollBar lacks Top:file"
+# A new edit box's horizontal bar starts hidden; its colours are stored alpha first.
+grep -q '"selectColour.alpha": 255' full.json || fail "the full dump lacks the edit box's colours"
+python3 - full.json <<'PY' || fail "the edit box's bars are not in the full dump as written"
+import json, sys
+objects = [e["object"] for e in json.load(open(sys.argv[1]))["window"]["RenderLst"] if e["class"] == "EditBox"]
+box = objects[0]
+sys.exit(not (box["VertScrollBar"]["Max"] == 40 and box["HorzScrollBar"]["IsVisible"] == 1
+              and box["HorzScrollBar"]["Pos"] == 3 and box["forceHorzScroll"] is False))
+PY
+"$TOOL" attrs EditBox | grep -q '^EditBox:HorzScrollBar:ScrollInfo:Pos' || fail "attrs EditBox lacks its bars"
 "$TOOL" attrs ProgressControl | grep -q '^ProgressControl:Offset:x' || fail "attrs ProgressControl lacks Offset:x"
 exit $((failures > 0))
