@@ -48,6 +48,9 @@ script-error        | game --ticks 30           | 0 | 1 | (window 'root', messag
 missing-function    | game --ticks 30           | 0 | 1 | kvqgame: script error: NoSuchUpdate Find lua global function no exist (window 'root', message 'OnUpdate')
 missing-script-file | game --ticks 10           | 0 | 1 | kvqgame: missing script 'lua/nope.lua' (looked in: 
 missing-sound       | game --ticks 30           | 0 | 1 | kvqgame: missing sound 'boom.wav' (looked in: 
+missing-font        | game --ticks 30           | 0 | 1 | kvqgame: missing font 'fonts/none.fnt' (looked in: 
+damaged-font        | game --ticks 30           | 0 | 1 | kvqgame: font 'fonts/bad.fnt': 
+text-not-in-page    | tool layout build ui/main.json out.ui | 1 | 1 | Text: expected text the game's code page can hold ('·' has no form in it
 ROWS
 )
 
@@ -126,6 +129,14 @@ situation_missing-function() { edit_layout "entry['LuaFunc'] = 'NoSuchUpdate'"; 
 situation_missing-script-file() { edit_layout "logic['strLuaFile'] = 'lua/nope.lua'"; }
 situation_missing-sound() {
   edit_layout "entry['LuaScript'] = entry['LuaScript'].replace('SetPos(p) end', 'SetPos(p); SimpleAudioEngine:sharedEngine():playEffect(\"boom.wav\", 0) end')"
+}
+add_text() { # FONT TEXT: puts an edit box showing TEXT in FONT on the root window
+  edit_layout "layout['window']['RenderLst'].append({'class': 'EditBox', 'object': {'FontFile': '$1', 'Text': '$2'}})"
+}
+situation_missing-font() { add_text fonts/none.fnt hello; }
+situation_damaged-font() { mkdir fonts; printf 'not a font' > fonts/bad.fnt; add_text fonts/bad.fnt hello; }
+situation_text-not-in-page() { # the JSON only: building it is the command
+  python3 -c "import json; l = json.load(open('ui/main.json')); l['window']['RenderLst'].append({'class': 'EditBox', 'object': {'Text': 'a \u00b7 b'}}); json.dump(l, open('ui/main.json', 'w'))"
 }
 
 # ---------------------------------------------------------------------------------------------

@@ -764,9 +764,26 @@ private:
                 std::memcpy(data, scratch_.data(), scratch_.size());
             return true;
         }
-        case Kind::String:
+        case Kind::String: {
             expected = "a string (or {\"hex\": bytes} for text that is not UTF-8)";
-            return DecodeString(value, *static_cast<CKVQString*>(data));
+            CKVQString& text = *static_cast<CKVQString*>(data);
+            if (!DecodeString(value, text))
+                return false;
+            // The game keeps its texts in its code page, where a conversion stops at the first
+            // character the page has no form for: say so here rather than lose the rest quietly.
+            const std::string kept = CKVQString(text.c_str()).GetUtf8String();  // what the stored bytes say
+            if (value.is_string() && kept != value.get_ref<const std::string&>()) {
+                const std::string& asked = value.get_ref<const std::string&>();
+                size_t end = kept.size() < asked.size() ? kept.size() + 1 : asked.size();
+                while (end < asked.size() && (static_cast<uint8_t>(asked[end]) & 0xC0) == 0x80)
+                    ++end;
+                const std::string lost = kept.size() < asked.size() ? asked.substr(kept.size(), end - kept.size()) : "";
+                expected = "text the game's code page can hold ('" + lost +
+                           "' has no form in it, and the text would stop there)";
+                return false;
+            }
+            return true;
+        }
         }
         return false;
     }

@@ -1,6 +1,7 @@
 -- The demo's behaviour. The layout (ui/main.ui) calls these functions through its LuaLogic
 -- components: the play button shows a face for each of normal, hovered and pressed; a click on it
--- recolours the card; the card lights its frame while hovered; the gem changes every second.
+-- recolours the card and counts on its caption; the card lights its frame while hovered; the gem
+-- changes every second. The field at the bottom is an edit box: click it and type.
 
 local palette = {
     {40, 48, 80},
@@ -58,6 +59,7 @@ function DemoPlayUp(window)
         SetAttr(panel, "Rect:FillColor:red", colour[1])
         SetAttr(panel, "Rect:FillColor:green", colour[2])
         SetAttr(panel, "Rect:FillColor:blue", colour[3])
+        SetAttr(card:GetRender("caption"), "EditBox:Text", "Clicks: " .. clicks)
     end
     print("demo: clicked play (" .. clicks .. ")")
 end
