@@ -537,7 +537,7 @@ TEST_F(Pictures, ClassesTakeTheirPlaceInTheStartUpOrderAndNameTheirAttributes)
     size_t at = 0;
     for (const char* name :
          {"|Line|", "|VertScrollBar|", "|HorzScrollBar|", "|Picture|", "|PictureMix|", "|PictureFrame|",
-          "|SpriteList|", "|Animate|", "|BridgeMessage|", "|TimerLogic|", "|ProgressControl|", "|LuaLogic|",
+          "|SpriteList|", "|Animate|", "|Particle|", "|BridgeMessage|", "|TimerLogic|", "|ProgressControl|", "|LuaLogic|",
           "|MoveLogic|", "|Frame|", "|FrameHorz|", "|FrameVert|"}) {
         at = classes.find(name, at);
         ASSERT_NE(at, std::string::npos) << name << " in " << classes;
