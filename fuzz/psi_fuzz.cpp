@@ -67,7 +67,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     CRenderObject_Particle loaded;
     loaded.TransferRecord(stored);
     ParticleInfo expected = info;
-    expected.bRelative = info.bRelative == 1 ? 1 : 0;
+    expected.bRelative = info.bRelative != 0 ? 1 : 0;
     uint8_t want[ParticleInfo::kFileBytes];
     uint8_t got[ParticleInfo::kFileBytes];
     expected.ToSavedBytes(want);

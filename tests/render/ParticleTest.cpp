@@ -237,7 +237,7 @@ TEST_F(Particles, EmissionCarriesItsResidueAndStopsAtTwoHundred)
         int32_t count;  // live after the steps (none dies)
         float residue;
     } cases[] = {
-        {30, 1.0f / 30.0f, 3, 3, 3.5762787e-07f},  // one a step
+        {30, 1.0f / 30.0f, 3, 3, 0.0f},           // one a step
         {30, 0.05f, 2, 3, 0.0f},                    // the half carries to the second step
         {2500, 0.1f, 1, 200, 0.0f},                 // 250 wanted: 200 made, the residue reduced by 250
         {5000, 0.1f, 3, 200, 0.0f},
@@ -278,7 +278,7 @@ TEST_F(Particles, AdvanceRunsAtMostOneStepAndAnyStepLengthEnds)
     } cases[] = {
         {1.0f / 30.0f, 3, 0.1f},     // 1/30 s per 100 ms tick
         {0.0f, 3, 0.3f},             // the elapsed time
-        {0.25f, 5, 0.5f},            // steps at 0.3 and 0.5 s
+        {0.25f, 6, 0.5f},            // two steps in 0.6 s
         {1e-30f, 2, 2e-30f},         // far below the tick: one step each, no endless subtraction
         {-1.0f, 2, 0.2f},            // taken as the elapsed time
         {NAN, 2, 0.2f},

@@ -2,6 +2,7 @@
 
 #include <bit>
 #include <cstring>
+#include <iterator>
 
 #include "io/Archive.h"
 #include "io/EditHook.h"
