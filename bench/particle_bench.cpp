@@ -39,7 +39,7 @@ constexpr float kStep = 1.0f / 30.0f;
 ParticleInfo LongLived()
 {
     ParticleInfo info;
-    info.nEmission = 2000;  // fills the pool in one step; later steps find it full
+    info.nEmission = 6000;  // fills the pool in one step of 1/30 s; later steps find it full
     info.fLifetime = -1.0f;
     info.fParticleLifeMin = 1e6f;
     info.fParticleLifeMax = 2e6f;
@@ -63,7 +63,8 @@ std::vector<ParticleEmitter> FullEmitters()
     for (int i = 0; i < kEmitters; ++i) {
         emitters[i].info = LongLived();
         emitters[i].FireAt(static_cast<float>(i % kColumns * kCellWidth), static_cast<float>(i / kColumns * kCellHeight));
-        emitters[i].Step(kStep);
+        while (emitters[i].Count() < ParticleEmitter::kPoolSize)
+            emitters[i].Step(kStep);
     }
     return emitters;
 }
@@ -138,8 +139,7 @@ CKVQWindow* ParticleCell(int index)
     w->AddRender(particle);
     const KVQRect r = w->GetRect();
     particle->emitter.FireAt(static_cast<float>(r.left + kCellWidth / 2), static_cast<float>(r.top + kCellHeight / 2));
-    particle->emitter.Step(kStep);
-    for (int step = 0; step < 10; ++step)
+    for (int step = 0; step < 11; ++step)
         particle->emitter.Step(kStep);  // spread them out
     for (int32_t i = 0; i < particle->emitter.count; ++i)
         particle->emitter.pool[i].angle = particle->emitter.pool[i].spin = 0.0f;

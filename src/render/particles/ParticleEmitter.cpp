@@ -61,28 +61,32 @@ void ParticleEmitter::Step(float dt)
             age = kStopped;
     }
 
-    // Dying particles take the last one's place; the slot is then looked at again.
-    const float centreX = current.x;
-    const float centreY = current.y;
+    // Ages first: a dying particle takes the last one's place, and that one is aged in its turn.
+    // Nothing in the motion below depends on another particle or on an age, so moving the
+    // survivors in a second pass gives what one pass would, in a loop the compiler can keep tight.
     for (int32_t i = 0; i < count;) {
         Particle& p = pool[i];
         p.age += dt;
         if (p.age >= p.terminalAge) {
             --count;
             p = pool[count];
-            continue;
+        } else {
+            ++i;
         }
+    }
+    // Locals: the stores below are floats and could otherwise be taken for these members.
+    const float centreX = current.x;
+    const float centreY = current.y;
+    const float factor = scale;
+    const int32_t live = count;
+    for (int32_t i = 0; i < live; ++i) {
+        Particle& p = pool[i];
         // The unit vector from the emitter to the particle; none for a particle on the emitter.
         float dx = p.x - centreX;
         float dy = p.y - centreY;
         const float length = std::sqrt(dx * dx + dy * dy);
-        if (length != 0.0f) {
-            dx = dx / length;
-            dy = dy / length;
-        } else {
-            dx = 0.0f;
-            dy = 0.0f;
-        }
+        dx = length != 0.0f ? dx / length : 0.0f;
+        dy = length != 0.0f ? dy / length : 0.0f;
         const float radialX = dx * p.radialAccel;
         const float radialY = dy * p.radialAccel;
         const float tangentialX = -dy * p.tangentialAccel;
@@ -91,15 +95,14 @@ void ParticleEmitter::Step(float dt)
         p.velocityY += (radialY + tangentialY) * dt;
         p.velocityY += p.gravity * dt;
         // Speeds are pixels per step: the elapsed time does not enter here.
-        p.x += p.velocityX * scale;
-        p.y += p.velocityY * scale;
+        p.x += p.velocityX * factor;
+        p.y += p.velocityY * factor;
         p.spin += p.spinDelta * dt;
         p.size += p.sizeDelta * dt;
         p.red += p.redDelta * dt;
         p.green += p.greenDelta * dt;
         p.blue += p.blueDelta * dt;
         p.alpha += p.alphaDelta * dt;
-        ++i;
     }
 
     if (age != kStopped) {
