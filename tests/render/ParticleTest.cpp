@@ -242,16 +242,16 @@ TEST_F(Particles, EmissionCarriesItsResidueAndStopsAtTwoHundred)
     }
 
     // A particle meant to live 0.004 s gets an infinite rate and dies in its first step.
-    ParticleEmitter brief;
-    brief.info = Fountain();
-    brief.info.nEmission = 10;
-    brief.info.fParticleLifeMin = brief.info.fParticleLifeMax = 0.004f;
-    brief.FireAt(0, 0);
-    brief.Step(0.1f);
-    ASSERT_EQ(brief.Count(), 1);
-    EXPECT_TRUE(std::isinf(brief.Particles()[0].sizeDelta));
-    brief.Stop(false), brief.Step(0.1f);
-    EXPECT_EQ(brief.Count(), 0);
+    ParticleEmitter fleeting;
+    fleeting.info = Fountain();
+    fleeting.info.nEmission = 10;
+    fleeting.info.fParticleLifeMin = fleeting.info.fParticleLifeMax = 0.004f;
+    fleeting.FireAt(0, 0);
+    fleeting.Step(0.1f);
+    ASSERT_EQ(fleeting.Count(), 1);
+    EXPECT_TRUE(std::isinf(fleeting.Particles()[0].sizeDelta));
+    fleeting.Stop(false), fleeting.Step(0.1f);
+    EXPECT_EQ(fleeting.Count(), 0);
 }
 
 TEST_F(Particles, AdvanceRunsAtMostOneStepAndAnyStepLengthEnds)
