@@ -8,6 +8,7 @@
 #include "render/controls/Animate.h"
 #include "render/logic/BridgeMessage.h"
 #include "render/Line.h"
+#include "render/particles/Particle.h"
 #include "render/logic/LuaLogic.h"
 #include "render/logic/MiniLogic.h"
 #include "render/pictures/Frame.h"
@@ -93,6 +94,7 @@ void RegisterRenderClasses()
         {CRenderObject_PictureFrame::kClassName, &CRenderObject_PictureFrame::Create},
         {CRenderObject_SpriteList::kClassName, &CRenderObject_SpriteList::Create},
         {CRenderObject_Animate::kClassName, &CRenderObject_Animate::Create},
+        {CRenderObject_Particle::kClassName, &CRenderObject_Particle::Create},
         {CRenderObject_BridgeMessage::kClassName, &CRenderObject_BridgeMessage::Create},
         {CRenderObject_MiniLogic::kClassName, &CRenderObject_MiniLogic::Create},
         {CRenderObject_ExtraDataSet::kClassName, &CRenderObject_ExtraDataSet::Create},

@@ -537,7 +537,7 @@ TEST_F(Pictures, ClassesTakeTheirPlaceInTheStartUpOrderAndNameTheirAttributes)
     size_t at = 0;
     for (const char* name :
          {"|Line|", "|EditBox|", "|VertScrollBar|", "|HorzScrollBar|", "|Picture|", "|PictureMix|", "|PictureFrame|",
-          "|SpriteList|", "|Animate|", "|BridgeMessage|", "|MiniLogic|", "|ExtraDataSet|", "|Sound|",
+          "|SpriteList|", "|Animate|", "|Particle|", "|BridgeMessage|", "|MiniLogic|", "|ExtraDataSet|", "|Sound|",
           "|ArrayKVQWindowLogic|", "|SelectKVQWindowLogic|", "|TimerLogic|", "|ProgressControl|", "|TopmostLogic|",
           "|LuaLogic|", "|XMLLuaLogic|", "|MoveLogic|", "|DraggingLogic|", "|Frame|", "|FrameHorz|", "|FrameVert|"}) {
         at = classes.find(name, at);
