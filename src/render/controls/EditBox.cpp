@@ -264,6 +264,9 @@ void TextWritten(void* object, const char*, int32_t)
 CRenderObject_EditBox::CRenderObject_EditBox()
 {
     Layout = kWholeWindow;
+    // Glyphs are white masks on transparent cells: replacing (the base default) would draw every
+    // cell as a box. Stored boxes keep the mode they were saved with.
+    BlendMode = BLEND_BLEND;
     horzBar.IsVisible = 0;
     RegisterHandler(kOnChar, &OnCharMessage);
     RegisterHandler(kOnKeyDown, &OnKeyDownMessage);
