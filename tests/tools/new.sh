@@ -16,7 +16,7 @@ dir="$scratch/hello"
 "$tool" new "$dir" >"$scratch/new.out" 2>"$scratch/new.err" || fail "kvqtool new exits $?: $(cat "$scratch/new.err")"
 said "$scratch/new.err" >/dev/null && fail "kvqtool new wrote to standard error: $(said "$scratch/new.err" | head -3)"
 for f in default.cfg ui/main.json ui/main.ui lua/main.lua png/button.png sets/button.png.json \
-         png.set/button.png.set; do
+         png.set/button.png.set fonts/text.json fonts/text.fnt; do
     [ -s "$dir/$f" ] || fail "kvqtool new did not write $f"
     grep -qx "$dir/$f" "$scratch/new.out" || fail "kvqtool new did not list $f"
 done
@@ -55,11 +55,13 @@ cmp -s "$scratch/hover.png" "$scratch/click.png" && fail "clicking the button do
 "$tool" imageset build "$dir/sets/button.png.json" "$scratch/button.png.set" 2>>"$scratch/rebuild.err" &&
     cmp -s "$scratch/button.png.set" "$dir/png.set/button.png.set" ||
     fail "sets/button.png.json does not rebuild into png.set/button.png.set"
+"$tool" font build "$dir/fonts/text.json" "$scratch/text.fnt" 2>>"$scratch/rebuild.err" &&
+    cmp -s "$scratch/text.fnt" "$dir/fonts/text.fnt" || fail "fonts/text.json does not rebuild into fonts/text.fnt"
 
 # Shipped as a package beside its default.cfg, named by "Packet", the game runs and draws the same.
 ship="$scratch/ship"
 mkdir -p "$ship"
-"$tool" pack "$ship/hello.KVQ" -C "$dir" ui/main.ui lua/main.lua png/button.png png.set/button.png.set \
+"$tool" pack "$ship/hello.KVQ" -C "$dir" ui/main.ui lua/main.lua png/button.png png.set/button.png.set fonts/text.fnt \
     >"$scratch/pack.out" 2>&1 || fail "packing the game failed: $(cat "$scratch/pack.out")"
 sed 's/^Packet=.*/Packet=hello/' "$dir/default.cfg" >"$ship/default.cfg"
 run shipped "$ship" --device software --replay "$scratch/click.txt"

@@ -30,6 +30,8 @@ const char* const kLayoutFile = "ui/main.ui";
 const char* const kImageSetJson = "sets/button.png.json";
 const char* const kImageSetFile = "png.set/button.png.set";
 const char* const kImageFile = "png/button.png";
+const char* const kFontJson = "fonts/text.json";
+const char* const kFontFile = "fonts/text.fnt";
 
 // The image's regions; sets/button.png.json names the same rectangles.
 constexpr int32_t kImageWidth = 208;
@@ -176,12 +178,14 @@ bool WriteGame(const fs::path& dir, std::vector<std::string>& written)
     }
     written.push_back(kImageFile);
 
-    // The same code as "kvqtool layout build" and "kvqtool imageset build" (which report their own errors).
+    // The same code as "kvqtool layout build", "kvqtool imageset build" and "kvqtool font build"
+    // (which report their own errors).
     const struct {
         int (*run)(const ToolArgs&);
         const char* json;
         const char* out;
-    } builds[] = {{RunLayout, kLayoutJson, kLayoutFile}, {RunImageSet, kImageSetJson, kImageSetFile}};
+    } builds[] = {{RunLayout, kLayoutJson, kLayoutFile}, {RunImageSet, kImageSetJson, kImageSetFile},
+                  {RunFont, kFontJson, kFontFile}};
     for (const auto& build : builds) {
         const fs::path out = dir / build.out;
         fs::create_directories(out.parent_path(), ec);

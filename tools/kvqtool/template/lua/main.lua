@@ -43,6 +43,8 @@ function ButtonClicked(window)
         SetAttr(fill, "Rect:FillColor:red", colour[1])
         SetAttr(fill, "Rect:FillColor:green", colour[2])
         SetAttr(fill, "Rect:FillColor:blue", colour[3])
+        -- Texts are edit boxes: "kvqtool attrs EditBox" lists what can be set.
+        SetAttr(panel:GetRender("caption"), "EditBox:Text", "Clicks: " .. clicks)
     end
     print("game: clicked (" .. clicks .. ")")
 end
