@@ -2,6 +2,7 @@
 // kvqtool sub-commands. Each takes its own arguments (after the sub-command name) and returns
 // the exit status: 0 success, 1 failure. "--help" as any argument prints the command's usage.
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -36,6 +37,11 @@ int RunFont(const ToolArgs& args);
 int RunParticle(const ToolArgs& args);
 // Prints the script reference, or the part about one name.
 int RunApi(const ToolArgs& args);
+
+// Reads a whole file; false when it cannot be read.
+bool ReadWholeFile(const std::string& path, std::string& bytes);
+// Writes size bytes to path, replacing it; 0, or 1 after saying that it cannot be written.
+int WriteWholeFile(const char* command, const std::string& path, const void* data, size_t size);
 
 // Prints "kvqtool NAME: message" to standard error and returns 1.
 int ToolError(const char* command, const std::string& message);

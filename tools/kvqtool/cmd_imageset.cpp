@@ -123,21 +123,12 @@ bool ToInt32(const Json& value, int32_t& out)
     return false;
 }
 
-bool ReadWhole(const std::string& path, std::string& bytes)
-{
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return false;
-    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return !in.bad();
-}
-
 // ---- dump ----
 
 int Dump(const std::string& path)
 {
     std::string bytes;
-    if (!ReadWhole(path, bytes))
+    if (!ReadWholeFile(path, bytes))
         return ToolError(kCommand, path + ": cannot be read");
     if (bytes.size() > static_cast<size_t>(std::numeric_limits<int32_t>::max()))
         return ToolError(kCommand, path + ": too large for an image set");
@@ -164,7 +155,7 @@ int Dump(const std::string& path)
 int Build(const std::string& jsonPath, const std::string& outPath)
 {
     std::string text;
-    if (!ReadWhole(jsonPath, text))
+    if (!ReadWholeFile(jsonPath, text))
         return ToolError(kCommand, jsonPath + ": cannot be read");
     const Json document = Json::parse(text, nullptr, false);
     if (document.is_discarded())
@@ -216,12 +207,7 @@ int Build(const std::string& jsonPath, const std::string& outPath)
     CIMemFile stream;
     if (!set.SaveTo(stream))
         return ToolError(kCommand, outPath + ": the record could not be made");
-    std::ofstream out(outPath, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(stream.GetBuffer()), stream.GetSize());
-    out.close();
-    if (!out)
-        return ToolError(kCommand, outPath + ": cannot be written");
-    return 0;
+    return WriteWholeFile(kCommand, outPath, stream.GetBuffer(), static_cast<size_t>(stream.GetSize()));
 }
 
 }  // namespace

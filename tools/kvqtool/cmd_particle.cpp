@@ -176,19 +176,10 @@ Json DumpField(const Field& field, const uint8_t* bytes)
     return nullptr;
 }
 
-bool ReadWhole(const std::string& path, std::string& bytes)
-{
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return false;
-    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return !in.bad();
-}
-
 int Dump(const std::string& path)
 {
     std::string bytes;
-    if (!ReadWhole(path, bytes))
+    if (!ReadWholeFile(path, bytes))
         return ToolError(kCommand, path + ": cannot be read");
     if (bytes.size() != kFileBytes)
         return ToolError(kCommand, path + ": " + std::to_string(bytes.size()) + " bytes; a particle file holds " +
@@ -261,7 +252,7 @@ std::string BuildField(const Field& field, const Json& value, uint8_t* bytes)
 int Build(const std::string& jsonPath, const std::string& outPath)
 {
     std::string text;
-    if (!ReadWhole(jsonPath, text))
+    if (!ReadWholeFile(jsonPath, text))
         return ToolError(kCommand, jsonPath + ": cannot be read");
     const Json document = Json::parse(text, nullptr, false);
     if (document.is_discarded())
@@ -287,12 +278,7 @@ int Build(const std::string& jsonPath, const std::string& outPath)
         }
     }
 
-    std::ofstream out(outPath, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes), static_cast<std::streamsize>(kFileBytes));
-    out.close();
-    if (!out)
-        return ToolError(kCommand, outPath + ": cannot be written");
-    return 0;
+    return WriteWholeFile(kCommand, outPath, bytes, kFileBytes);
 }
 
 }  // namespace

@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <system_error>
 
@@ -43,6 +45,25 @@ void PrintUsage(FILE* out)
 }
 
 }  // namespace
+
+bool ReadWholeFile(const std::string& path, std::string& bytes)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return false;
+    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return !in.bad();
+}
+
+int WriteWholeFile(const char* command, const std::string& path, const void* data, size_t size)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(static_cast<const char*>(data), static_cast<std::streamsize>(size));
+    out.close();
+    if (!out)
+        return ToolError(command, path + ": cannot be written");
+    return 0;
+}
 
 int ToolError(const char* command, const std::string& message)
 {
