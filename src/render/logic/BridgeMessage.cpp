@@ -145,40 +145,7 @@ void CRenderObject_BridgeMessage::Describe(CIEditHook& hook)
 
 bool CRenderObject_BridgeMessage::ExecuteCommand(const char* command, int32_t item)
 {
-    if (!command)
-        return false;
-    CKVQMessage& clipboard = Clipboard();
-    if (item < 0) {
-        if (std::strcmp(command, "AddMsg") == 0) {
-            links.push_back(std::make_unique<Link>());
-            return true;
-        }
-        if (std::strcmp(command, "Paste") == 0) {
-            if (clipboard.GetSize() == 0)
-                return false;
-            clipboard.setMode(CIArchive::SM_READ);
-            auto pasted = std::make_unique<Link>();
-            TransferLink(clipboard, *pasted);
-            if (clipboard.GetError() != 0)
-                return false;
-            links.push_back(std::move(pasted));
-            return true;
-        }
-        return false;
-    }
-    if (static_cast<size_t>(item) >= links.size())
-        return false;
-    if (std::strcmp(command, "Delete") == 0) {
-        links.erase(links.begin() + item);
-        return true;
-    }
-    if (std::strcmp(command, "Copy") == 0) {
-        clipboard.Buffer().Reset();
-        clipboard.setMode(CIArchive::SM_WRITE);
-        TransferLink(clipboard, *links[static_cast<size_t>(item)]);
-        return true;
-    }
-    return false;
+    return logic_support::ItemListCommand(links, Clipboard(), command, item, "AddMsg", &TransferLink);
 }
 
 bool CRenderObject_BridgeMessage::ExecuteCommand(const char* groupPath, const char* command)

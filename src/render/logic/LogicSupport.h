@@ -3,6 +3,7 @@
 // editor group of an item list and the message handlers of the script-driven logics.
 
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -10,6 +11,7 @@
 #include "io/EditHook.h"
 #include "io/RecordBlock.h"
 #include "render/Render.h"
+#include "ui/Message.h"
 #include "ui/Window.h"
 
 class CKVQMessage;
@@ -57,6 +59,48 @@ inline void BeginItemList(CIEditHook& hook, void* list, const char* name)
     const bool runtimeTable = dynamic_cast<CKVQEditHook*>(&hook) != nullptr;
     hook.BeginGroup(list, name, kEditPlain, "", nullptr, nullptr, 0, runtimeTable);
     hook.EnterGroup();
+}
+
+// The editor's commands on a component's item list, with the component's own clipboard (which
+// holds one item's record): with item < 0, addCommand appends a new item and "Paste" appends the
+// clipboard's; on an item, "Delete" removes it and "Copy" puts it on the clipboard, written with
+// record version copyVersion when one is given. False for anything else.
+template <class T>
+bool ItemListCommand(std::vector<std::unique_ptr<T>>& items, CKVQMessage& clipboard, const char* command,
+                     int32_t item, const char* addCommand, void (*transfer)(CIArchive&, T&), int32_t copyVersion = -1)
+{
+    if (!command)
+        return false;
+    if (item < 0) {
+        if (std::strcmp(command, addCommand) == 0) {
+            items.push_back(std::make_unique<T>());
+            return true;
+        }
+        if (std::strcmp(command, "Paste") != 0 || clipboard.GetSize() == 0)
+            return false;
+        clipboard.setMode(CIArchive::SM_READ);
+        auto pasted = std::make_unique<T>();
+        transfer(clipboard, *pasted);
+        if (clipboard.GetError() != 0)
+            return false;
+        items.push_back(std::move(pasted));
+        return true;
+    }
+    if (static_cast<size_t>(item) >= items.size())
+        return false;
+    if (std::strcmp(command, "Delete") == 0) {
+        items.erase(items.begin() + item);
+        return true;
+    }
+    if (std::strcmp(command, "Copy") == 0) {
+        clipboard.Buffer().Reset();
+        clipboard.setMode(CIArchive::SM_WRITE);
+        if (copyVersion >= 0)
+            clipboard.SetVersion(static_cast<uint8_t>(copyVersion));
+        transfer(clipboard, *items[static_cast<size_t>(item)]);
+        return true;
+    }
+    return false;
 }
 
 // Hands a message to a script logic's Call unless the owner was deleted first.

@@ -211,41 +211,8 @@ void CRenderObject_LuaLogic::Describe(CIEditHook& hook)
 
 bool CRenderObject_LuaLogic::ExecuteCommand(const char* command, int32_t item)
 {
-    if (!command)
-        return false;
-    CKVQMessage& clipboard = Clipboard();
-    if (item < 0) {
-        if (std::strcmp(command, "AddLuaFunction") == 0) {
-            entries.push_back(std::make_unique<Entry>());
-            return true;
-        }
-        if (std::strcmp(command, "Paste") == 0) {
-            if (clipboard.GetSize() == 0)
-                return false;
-            clipboard.setMode(CIArchive::SM_READ);
-            auto pasted = std::make_unique<Entry>();
-            TransferEntry(clipboard, *pasted);
-            if (clipboard.GetError() != 0)
-                return false;
-            entries.push_back(std::move(pasted));
-            return true;
-        }
-        return false;
-    }
-    if (static_cast<size_t>(item) >= entries.size())
-        return false;
-    if (std::strcmp(command, "Delete") == 0) {
-        entries.erase(entries.begin() + item);
-        return true;
-    }
-    if (std::strcmp(command, "Copy") == 0) {
-        clipboard.Buffer().Reset();
-        clipboard.setMode(CIArchive::SM_WRITE);
-        clipboard.SetVersion(kScriptVersion);
-        TransferEntry(clipboard, *entries[static_cast<size_t>(item)]);
-        return true;
-    }
-    return false;
+    return logic_support::ItemListCommand(entries, Clipboard(), command, item, "AddLuaFunction", &TransferEntry,
+                                          kScriptVersion);
 }
 
 bool CRenderObject_LuaLogic::ExecuteCommand(const char* groupPath, const char* command)
