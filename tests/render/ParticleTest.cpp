@@ -215,6 +215,21 @@ TEST_F(Particles, StepsMatchTheReferenceModelToTheBit)
     }
 }
 
+// Emission angles reach beyond a turn from zero (a direction near 2 pi turned by the emitter's
+// movement): the parabola is kept inside one half-turn either way, or it is no sine.
+TEST_F(Particles, FastSineAndCosineStayNearTheTruthForAnyAngle)
+{
+    const float angles[] = {0.0f, 1.0f, -2.5f, 3.14159f, -3.14159f, 4.0f, -4.0f, 4.43f, 7.0f, -7.0f, 9.14f, 12.5f, -12.5f, 40.0f};
+    for (float a : angles) {
+        EXPECT_NEAR(particle_math::FastSin(a), std::sin(a), 0.002f) << a;
+        EXPECT_NEAR(particle_math::FastCos(a), std::cos(a), 0.002f) << a;
+    }
+    // Inside the range one wrap reaches, the values are the parabola's to the bit.
+    EXPECT_EQ(particle_math::FastCos(4.43f), Model::Cos(4.43f));
+    EXPECT_EQ(particle_math::FastSin(5.0f), Model::Sin(5.0f));
+    EXPECT_EQ(particle_math::FastCos(-3.0f), Model::Cos(-3.0f));
+}
+
 TEST_F(Particles, EmissionCarriesItsResidueAndStopsAtTwoHundred)
 {
     struct Case {

@@ -4,6 +4,7 @@
 // written here, with the random numbers drawn in a fixed order from one process-wide generator,
 // so a run from the same seed gives the same particles to the bit.
 
+#include <cmath>
 #include <cstdint>
 
 #include "render/particles/ParticleInfo.h"
@@ -36,13 +37,23 @@ inline float FastSinWrapped(float x)
     return y + 0.225f * (y * ay - y);
 }
 
+// An angle that one turn does not bring within half a turn of zero is brought there the long
+// way: outside it the parabola grows without bound (a "sine" of 3 or more). Angles one turn
+// reaches keep the one addition or subtraction, to the bit.
+inline float WithinHalfTurn(float x)
+{
+    if (!(x >= -kPi && x <= kPi) && std::isfinite(x))
+        x = std::remainder(x, kTwoPi);
+    return x;
+}
+
 inline float FastSin(float x)
 {
     if (x < -kPi)
         x += kTwoPi;
     else if (x > kPi)
         x -= kTwoPi;
-    return FastSinWrapped(x);
+    return FastSinWrapped(WithinHalfTurn(x));
 }
 
 inline float FastCos(float x)
@@ -50,7 +61,7 @@ inline float FastCos(float x)
     x += kHalfPi;
     if (x > kPi)
         x -= kTwoPi;
-    return FastSinWrapped(x);
+    return FastSinWrapped(WithinHalfTurn(x));
 }
 
 // 1/n, from a table of 513 values for 0 <= n <= 512 (1/0 is infinity).
