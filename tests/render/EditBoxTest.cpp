@@ -363,6 +363,14 @@ TEST_F(EditBoxes, PointsAndTheCaretMeetTheTextWhereItIsDrawn)
         EXPECT_EQ(caret.Width(), 1) << c.what;
         EXPECT_EQ(caret.Height(), kLine) << c.what;
     }
+    // Past the end of a wrapped row (no line feed of its own) the caret stays on that row,
+    // before its last unit, and does not jump to the start of the next row.
+    Window()->SetWidth(5 + 6 * kGlyph);
+    box->Aligned = Box::WORD_WRAP_LEFT_ALIGNED;
+    box->SetText("aaaa bbbb");  // rows "aaaa " and "bbbb\n"
+    ASSERT_EQ(box->GetLines().size(), 2u);
+    EXPECT_EQ(box->IndexAtPoint(15 + 6 * kGlyph - 1, 25), 4);
+    EXPECT_EQ(box->IndexAtPoint(15 + 6 * kGlyph - 1, 25 + kLine), 9);
 }
 
 TEST_F(EditBoxes, TheCaretIsScrolledIntoViewThroughTheForcedBars)

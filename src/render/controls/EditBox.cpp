@@ -1037,7 +1037,12 @@ int32_t CRenderObject_EditBox::IndexAtPoint(int32_t x, int32_t y)
     int64_t line = pitch > 0.0f ? Saturate(std::floor(down / pitch)) : 0;
     line = std::clamp<int64_t>(line, 0, static_cast<int64_t>(lines_.size()) - 1);
     const Line& l = lines_[static_cast<size_t>(line)];
-    const int32_t k = FitInLine(font, l, Clamp32(int64_t{x} - LineLeft(frame, l)));
+    int32_t k = FitInLine(font, l, Clamp32(int64_t{x} - LineLeft(frame, l)));
+    // Past the end of a row the caret stands before its last unit (its line feed, or the last
+    // unit of a wrapped row), so it stays on the row that was hit.
+    const std::u16string_view units = GetUnits();
+    if (k >= l.length && l.length > 0 && !units.empty() && units.back() == kLineFeed)
+        k = l.length - 1;
     return l.start + k;
 }
 
