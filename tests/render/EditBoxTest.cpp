@@ -363,14 +363,39 @@ TEST_F(EditBoxes, PointsAndTheCaretMeetTheTextWhereItIsDrawn)
         EXPECT_EQ(caret.Width(), 1) << c.what;
         EXPECT_EQ(caret.Height(), kLine) << c.what;
     }
-    // Past the end of a wrapped row (no line feed of its own) the caret stays on that row,
-    // before its last unit, and does not jump to the start of the next row.
-    Window()->SetWidth(5 + 6 * kGlyph);
+}
+
+TEST_F(EditBoxes, ACaretSentPastTheEndOfAWrappedRowStaysOnThatRow)
+{
+    // Six units to a row: "aaaaa " (0-5), "b " (6-7), "cccccc\n" (8-14). A wrapped row has no
+    // line feed of its own; the caret stands before its last unit rather than at the start of
+    // the next row.
+    Window()->SetWidth(6 * kGlyph);
     box->Aligned = Box::WORD_WRAP_LEFT_ALIGNED;
-    box->SetText("aaaa bbbb");  // rows "aaaa " and "bbbb\n"
-    ASSERT_EQ(box->GetLines().size(), 2u);
-    EXPECT_EQ(box->IndexAtPoint(15 + 6 * kGlyph - 1, 25), 4);
-    EXPECT_EQ(box->IndexAtPoint(15 + 6 * kGlyph - 1, 25 + kLine), 9);
+    box->SetText("aaaaa b cccccc");
+    ASSERT_EQ(box->GetLines(), (std::vector<Box::Line>{{0, 6, 48}, {6, 2, 16}, {8, 7, 48}}));
+    Focus();
+    struct Case {
+        const char* what;
+        int32_t caret;
+        int32_t key;  // 0: a click at the point
+        KVQPoint at;
+        int32_t after;
+    } cases[] = {
+        {"a click right of the first row", 0, 0, {10 + 6 * kGlyph + 2, 25}, 5},
+        {"a click right of the short row", 0, 0, {10 + 6 * kGlyph + 2, 25 + kLine}, 7},
+        {"a click right of the last line: before its line feed", 0, 0, {10 + 6 * kGlyph + 2, 25 + 2 * kLine}, 14},
+        {"Down into the short row", 5, Box::KEY_DOWN, {}, 7},
+        {"Up into the short row", 13, Box::KEY_UP, {}, 7},
+    };
+    for (const Case& c : cases) {
+        box->caret = box->anchor = static_cast<uint32_t>(c.caret);
+        if (c.key != 0)
+            Key(c.key);
+        else
+            box->SetCaret(box->IndexAtPoint(c.at.x, c.at.y));
+        EXPECT_EQ(box->GetCaret(), c.after) << c.what;
+    }
 }
 
 TEST_F(EditBoxes, TheCaretIsScrolledIntoViewThroughTheForcedBars)

@@ -977,7 +977,13 @@ std::u16string_view CRenderObject_EditBox::LineText(const Line& line) const
 
 int32_t CRenderObject_EditBox::FitInLine(CKVQFont& font, const Line& line, int32_t width)
 {
-    return FitUnits(font, LineText(line), width);
+    const int32_t k = FitUnits(font, LineText(line), width);
+    // Past a row's end the caret stands before its last unit: a wrapped row has no line feed of
+    // its own, and its length is where the next row starts.
+    const std::u16string_view text = GetUnits();
+    if (k >= line.length && line.length > 0 && !text.empty() && text.back() == kLineFeed)
+        return line.length - 1;
+    return k;
 }
 
 int32_t CRenderObject_EditBox::WidthInLine(CKVQFont& font, const Line& line, int32_t count)
@@ -1037,12 +1043,7 @@ int32_t CRenderObject_EditBox::IndexAtPoint(int32_t x, int32_t y)
     int64_t line = pitch > 0.0f ? Saturate(std::floor(down / pitch)) : 0;
     line = std::clamp<int64_t>(line, 0, static_cast<int64_t>(lines_.size()) - 1);
     const Line& l = lines_[static_cast<size_t>(line)];
-    int32_t k = FitInLine(font, l, Clamp32(int64_t{x} - LineLeft(frame, l)));
-    // Past the end of a row the caret stands before its last unit (its line feed, or the last
-    // unit of a wrapped row), so it stays on the row that was hit.
-    const std::u16string_view units = GetUnits();
-    if (k >= l.length && l.length > 0 && !units.empty() && units.back() == kLineFeed)
-        k = l.length - 1;
+    const int32_t k = FitInLine(font, l, Clamp32(int64_t{x} - LineLeft(frame, l)));
     return l.start + k;
 }
 

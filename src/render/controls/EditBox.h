@@ -174,7 +174,8 @@ private:
     Frame MakeFrame(const KVQRect& layout) const;
     bool EnsureFormatted();
     void FormatInto(CKVQFont& font, int32_t width);
-    // Units that fit in width from the start of line (without its line feed).
+    // Units that fit in width from the start of line; once the text ends with its line feed, at
+    // most up to the line's last unit (its line feed, or the last unit of a wrapped row).
     int32_t FitInLine(CKVQFont& font, const Line& line, int32_t width);
     int32_t WidthInLine(CKVQFont& font, const Line& line, int32_t count);
     int32_t MeasureUnits(CKVQFont& font, std::u16string_view units);
