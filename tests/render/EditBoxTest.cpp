@@ -432,6 +432,13 @@ TEST_F(EditBoxes, TheCaretIsScrolledIntoViewThroughTheForcedBars)
     for (int32_t notch : {-1, -3, 1})
         mgr.OnSysMouseWheel(20, 30, static_cast<int32_t>(static_cast<uint32_t>(notch * 120) << 16));
     EXPECT_EQ(box->vertBar.Pos, 64);
+    // A position set through the window reaches the forced bars that show (the horizontal bar
+    // of a new box does not).
+    const int32_t horz = box->horzBar.Pos;
+    Deliver("OnSetScrollPosition", 30);
+    EXPECT_EQ(box->vertBar.Pos, 30);
+    EXPECT_EQ(box->horzBar.Pos, horz);
+    EXPECT_EQ(box->IndexAtPoint(10, 20), 10) << "the text scrolled with it";
 }
 
 TEST_F(EditBoxes, MouseSelectsAndTheBarsTakeTheirStrips)

@@ -34,6 +34,7 @@ constexpr const char* kOnCursorTimer = "OnCursorTimer";
 constexpr const char* kOnSized = "OnSized";
 constexpr const char* kOnZoom = "OnZoom";
 constexpr const char* kOnMouseWheel = "OnMouseWheel";
+constexpr const char* kOnSetScrollPosition = "OnSetScrollPosition";
 // Sent (and "OnTextChanged" handled too).
 constexpr const char* kOnTextChanged = "OnTextChanged";
 constexpr const char* kOnEditBoxFull = "OnEditBoxFull";
@@ -234,6 +235,14 @@ void OnMouseWheelMessage(IRender* self, const char*, CKVQWindow*, CKVQMessage* m
         Box(self)->OnWheel(static_cast<int16_t>(static_cast<uint32_t>(wParam) >> 16));
 }
 
+// A position set through the window reaches the embedded bars as it reaches the window's own.
+void OnSetScrollPositionMessage(IRender* self, const char*, CKVQWindow*, CKVQMessage* message, CKVQWindow*)
+{
+    int32_t p = 0;
+    if (ReadInts(message, p))
+        Box(self)->OnSetScrollPosition(p);
+}
+
 // The repeat timers of the embedded bars reach the box through its window.
 void OnBarTimerMessage(IRender* self, const char* name, CKVQWindow*, CKVQMessage*, CKVQWindow*)
 {
@@ -280,6 +289,7 @@ CRenderObject_EditBox::CRenderObject_EditBox()
     RegisterHandler(kOnSized, &OnSizedMessage);
     RegisterHandler(kOnZoom, &OnZoomMessage);
     RegisterHandler(kOnMouseWheel, &OnMouseWheelMessage);
+    RegisterHandler(kOnSetScrollPosition, &OnSetScrollPositionMessage);
     for (const CScrollBar::Names* names :
          {&CRenderObject_VertScrollBar::kNames, &CRenderObject_HorzScrollBar::kNames}) {
         RegisterHandler(names->firstTimer, &OnBarTimerMessage);
@@ -795,6 +805,20 @@ void CRenderObject_EditBox::OnWheel(int32_t delta)
     const int64_t lines = int64_t{delta} * kWheelLines / kWheelNotch;
     const int32_t vertBefore = vertBar.Pos, horzBefore = horzBar.Pos;
     vertBar.SetPosition(window, Clamp32(int64_t{vertBar.Pos} - lines * Clamp32(Saturate(LinePitch(*font)))));
+    Scrolled(vertBefore, horzBefore);
+}
+
+void CRenderObject_EditBox::OnSetScrollPosition(int32_t p)
+{
+    const RenderDispatchScope keep;
+    CKVQWindow* window = Alive(GetOwner());
+    if (!window)
+        return;
+    const int32_t vertBefore = vertBar.Pos, horzBefore = horzBar.Pos;
+    if (forceVerScroll && vertBar.IsVisible)
+        vertBar.SetPosition(window, p);
+    if (forceHorzScroll && horzBar.IsVisible && Alive(GetOwner()))
+        horzBar.SetPosition(window, p);
     Scrolled(vertBefore, horzBefore);
 }
 

@@ -158,6 +158,8 @@ public:
     void OnMouseMove(int32_t x, int32_t y);
     void OnMouseUp();
     void OnBarTimer(CScrollBar& bar, int32_t direction);
+    // "OnSetScrollPosition": the forced bars that show take the position.
+    void OnSetScrollPosition(int32_t p);
     // A wheel turned by delta (120 a notch) scrolls the forced vertical bar by three lines a notch.
     void OnWheel(int32_t delta);
     // A change of FontFile: a font that could not be had is asked for again.
