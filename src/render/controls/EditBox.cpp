@@ -817,7 +817,8 @@ void CRenderObject_EditBox::OnSetScrollPosition(int32_t p)
     const int32_t vertBefore = vertBar.Pos, horzBefore = horzBar.Pos;
     if (forceVerScroll && vertBar.IsVisible)
         vertBar.SetPosition(window, p);
-    if (forceHorzScroll && horzBar.IsVisible && Alive(GetOwner()))
+    // A handler of the vertical bar's message may have deleted the window.
+    if (forceHorzScroll && horzBar.IsVisible && Alive(window))
         horzBar.SetPosition(window, p);
     Scrolled(vertBefore, horzBefore);
 }
