@@ -365,6 +365,39 @@ TEST_F(EditBoxes, PointsAndTheCaretMeetTheTextWhereItIsDrawn)
     }
 }
 
+TEST_F(EditBoxes, ACaretSentPastTheEndOfAWrappedRowStaysOnThatRow)
+{
+    // Six units to a row: "aaaaa " (0-5), "b " (6-7), "cccccc\n" (8-14). A wrapped row has no
+    // line feed of its own; the caret stands before its last unit rather than at the start of
+    // the next row.
+    Window()->SetWidth(6 * kGlyph);
+    box->Aligned = Box::WORD_WRAP_LEFT_ALIGNED;
+    box->SetText("aaaaa b cccccc");
+    ASSERT_EQ(box->GetLines(), (std::vector<Box::Line>{{0, 6, 48}, {6, 2, 16}, {8, 7, 48}}));
+    Focus();
+    struct Case {
+        const char* what;
+        int32_t caret;
+        int32_t key;  // 0: a click at the point
+        KVQPoint at;
+        int32_t after;
+    } cases[] = {
+        {"a click right of the first row", 0, 0, {10 + 6 * kGlyph + 2, 25}, 5},
+        {"a click right of the short row", 0, 0, {10 + 6 * kGlyph + 2, 25 + kLine}, 7},
+        {"a click right of the last line: before its line feed", 0, 0, {10 + 6 * kGlyph + 2, 25 + 2 * kLine}, 14},
+        {"Down into the short row", 5, Box::KEY_DOWN, {}, 7},
+        {"Up into the short row", 13, Box::KEY_UP, {}, 7},
+    };
+    for (const Case& c : cases) {
+        box->caret = box->anchor = static_cast<uint32_t>(c.caret);
+        if (c.key != 0)
+            Key(c.key);
+        else
+            box->SetCaret(box->IndexAtPoint(c.at.x, c.at.y));
+        EXPECT_EQ(box->GetCaret(), c.after) << c.what;
+    }
+}
+
 TEST_F(EditBoxes, TheCaretIsScrolledIntoViewThroughTheForcedBars)
 {
     // Five lines of 12 show in the 60-pixel box; 25 units of 8 in its 200 pixels.
@@ -399,6 +432,13 @@ TEST_F(EditBoxes, TheCaretIsScrolledIntoViewThroughTheForcedBars)
     for (int32_t notch : {-1, -3, 1})
         mgr.OnSysMouseWheel(20, 30, static_cast<int32_t>(static_cast<uint32_t>(notch * 120) << 16));
     EXPECT_EQ(box->vertBar.Pos, 64);
+    // A position set through the window reaches the forced bars that show (the horizontal bar
+    // of a new box does not).
+    const int32_t horz = box->horzBar.Pos;
+    Deliver("OnSetScrollPosition", 30);
+    EXPECT_EQ(box->vertBar.Pos, 30);
+    EXPECT_EQ(box->horzBar.Pos, horz);
+    EXPECT_EQ(box->IndexAtPoint(10, 20), 10) << "the text scrolled with it";
 }
 
 TEST_F(EditBoxes, MouseSelectsAndTheBarsTakeTheirStrips)

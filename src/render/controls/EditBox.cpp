@@ -34,6 +34,7 @@ constexpr const char* kOnCursorTimer = "OnCursorTimer";
 constexpr const char* kOnSized = "OnSized";
 constexpr const char* kOnZoom = "OnZoom";
 constexpr const char* kOnMouseWheel = "OnMouseWheel";
+constexpr const char* kOnSetScrollPosition = "OnSetScrollPosition";
 // Sent (and "OnTextChanged" handled too).
 constexpr const char* kOnTextChanged = "OnTextChanged";
 constexpr const char* kOnEditBoxFull = "OnEditBoxFull";
@@ -234,6 +235,14 @@ void OnMouseWheelMessage(IRender* self, const char*, CKVQWindow*, CKVQMessage* m
         Box(self)->OnWheel(static_cast<int16_t>(static_cast<uint32_t>(wParam) >> 16));
 }
 
+// A position set through the window reaches the embedded bars as it reaches the window's own.
+void OnSetScrollPositionMessage(IRender* self, const char*, CKVQWindow*, CKVQMessage* message, CKVQWindow*)
+{
+    int32_t p = 0;
+    if (ReadInts(message, p))
+        Box(self)->OnSetScrollPosition(p);
+}
+
 // The repeat timers of the embedded bars reach the box through its window.
 void OnBarTimerMessage(IRender* self, const char* name, CKVQWindow*, CKVQMessage*, CKVQWindow*)
 {
@@ -280,6 +289,7 @@ CRenderObject_EditBox::CRenderObject_EditBox()
     RegisterHandler(kOnSized, &OnSizedMessage);
     RegisterHandler(kOnZoom, &OnZoomMessage);
     RegisterHandler(kOnMouseWheel, &OnMouseWheelMessage);
+    RegisterHandler(kOnSetScrollPosition, &OnSetScrollPositionMessage);
     for (const CScrollBar::Names* names :
          {&CRenderObject_VertScrollBar::kNames, &CRenderObject_HorzScrollBar::kNames}) {
         RegisterHandler(names->firstTimer, &OnBarTimerMessage);
@@ -798,6 +808,21 @@ void CRenderObject_EditBox::OnWheel(int32_t delta)
     Scrolled(vertBefore, horzBefore);
 }
 
+void CRenderObject_EditBox::OnSetScrollPosition(int32_t p)
+{
+    const RenderDispatchScope keep;
+    CKVQWindow* window = Alive(GetOwner());
+    if (!window)
+        return;
+    const int32_t vertBefore = vertBar.Pos, horzBefore = horzBar.Pos;
+    if (forceVerScroll && vertBar.IsVisible)
+        vertBar.SetPosition(window, p);
+    // A handler of the vertical bar's message may have deleted the window.
+    if (forceHorzScroll && horzBar.IsVisible && Alive(window))
+        horzBar.SetPosition(window, p);
+    Scrolled(vertBefore, horzBefore);
+}
+
 void CRenderObject_EditBox::OnBarTimer(CScrollBar& bar, int32_t direction)
 {
     // A bar of the window itself repeats under the same names: only a running repeat is ours.
@@ -977,7 +1002,13 @@ std::u16string_view CRenderObject_EditBox::LineText(const Line& line) const
 
 int32_t CRenderObject_EditBox::FitInLine(CKVQFont& font, const Line& line, int32_t width)
 {
-    return FitUnits(font, LineText(line), width);
+    const int32_t k = FitUnits(font, LineText(line), width);
+    // Past a row's end the caret stands before its last unit: a wrapped row has no line feed of
+    // its own, and its length is where the next row starts.
+    const std::u16string_view text = GetUnits();
+    if (k >= line.length && line.length > 0 && !text.empty() && text.back() == kLineFeed)
+        return line.length - 1;
+    return k;
 }
 
 int32_t CRenderObject_EditBox::WidthInLine(CKVQFont& font, const Line& line, int32_t count)

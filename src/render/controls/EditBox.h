@@ -158,6 +158,8 @@ public:
     void OnMouseMove(int32_t x, int32_t y);
     void OnMouseUp();
     void OnBarTimer(CScrollBar& bar, int32_t direction);
+    // "OnSetScrollPosition": the forced bars that show take the position.
+    void OnSetScrollPosition(int32_t p);
     // A wheel turned by delta (120 a notch) scrolls the forced vertical bar by three lines a notch.
     void OnWheel(int32_t delta);
     // A change of FontFile: a font that could not be had is asked for again.
@@ -174,7 +176,8 @@ private:
     Frame MakeFrame(const KVQRect& layout) const;
     bool EnsureFormatted();
     void FormatInto(CKVQFont& font, int32_t width);
-    // Units that fit in width from the start of line (without its line feed).
+    // Units that fit in width from the start of line; once the text ends with its line feed, at
+    // most up to the line's last unit (its line feed, or the last unit of a wrapped row).
     int32_t FitInLine(CKVQFont& font, const Line& line, int32_t width);
     int32_t WidthInLine(CKVQFont& font, const Line& line, int32_t count);
     int32_t MeasureUnits(CKVQFont& font, std::u16string_view units);
