@@ -5,11 +5,13 @@
 // x = column and y = row.
 //
 // The open list keeps the engine's order: ascending f, and among equal f the most recently
-// inserted node first. f values are small integers that move forward as the search goes, so the
-// list is a row of buckets, one per f from a moving base, each a doubly linked LIFO chain
-// threaded through the nodes: inserting, removing and taking the best are constant time and no
-// entry is ever left behind.
+// inserted node first. A step costs at least 10 while the distance estimate changes by at most 2,
+// so f never falls below the f of the node being expanded and never rises more than 16 above it:
+// every open node lies within 17 consecutive f values. The open list is therefore a ring of 32
+// buckets, one per f, each a doubly linked LIFO chain threaded through the nodes: inserting,
+// removing and taking the best are constant time and no entry is ever left behind.
 
+#include <array>
 #include <cstdint>
 #include <vector>
 
@@ -41,24 +43,26 @@ public:
 private:
     struct Node {
         int32_t parent;  // index into nodes_, -1 for none
+        int32_t cell;    // index into slots_
         int32_t col, row;
-        // Neighbours in its open-list bucket, -1 for none; prev is kNotOpen while the node is
-        // not in the open list.
+        // Neighbours in its open-list bucket, -1 for none.
         int32_t prev, next;
         int32_t g;
-        uint32_t h;  // a column distance below 2^31 plus a row distance below 2^24
-        bool Open() const { return prev != kNotOpen; }
+        uint32_t h;  // a column distance plus a row distance, both inside the grid
         int64_t F() const { return static_cast<int64_t>(g) + h; }
     };
-    static constexpr int32_t kNotOpen = -2;
 
-    // Index of the cell, or -1 when it is outside the grid or beyond the array's end.
-    int64_t CellIndex(int64_t col, int64_t row) const;
-    bool Blocked(int64_t cell) const;
+    // Fills slots_ from the map as it is now; false when the grid has no cells.
+    bool BuildSlots();
+    // The slot of (col, row), or -1 when it lies outside the grid and its ring of two cells.
+    int64_t SlotIndex(int64_t col, int64_t row) const;
+    uint32_t Estimate(int32_t col, int32_t row) const;
     void InsertOpen(int32_t node);
     void RemoveOpen(int32_t node);
     int32_t TakeBestOpen();
-    void Visit(int32_t from, int64_t col, int64_t row);
+    template <int Steps>
+    void Expand(int32_t best);
+    void Visit(int32_t from, int32_t step, int32_t cell);
 
     const IntArray* map_ = nullptr;
     int32_t width_ = 0;
@@ -67,16 +71,20 @@ private:
     KVQPoint start_{2, 3};
     KVQPoint goal_{6, 3};
 
-    // Cells of the array inside the grid, as they were when the search started: the map is only
-    // referenced and may change between searches.
-    int64_t cellCount_ = 0;
+    // One slot per cell of the grid's part that the array covers, surrounded by a ring of two
+    // blocked cells so that a step never needs a bounds test (the start may lie in the inner
+    // ring). A slot holds the cell's node while it is open, or one of the states below.
+    std::vector<int32_t> slots_;
+    int64_t slotCols_ = 0, slotRows_ = 0;  // the covered part, without the ring
+    int32_t stride_ = 0;                   // slotCols_ + the ring on both sides
+    std::array<int32_t, 8> stepOffsets_{};  // slot distance of each step
+    int32_t goalSlot_ = -1;
 
     // Nodes live until clear: closed nodes are the parents of the path.
     std::vector<Node> nodes_;
-    std::vector<int32_t> cellNode_;  // per cell: its node while open, or no node, blocked or closed
-    std::vector<int32_t> buckets_;   // head node of the chain for f = bucketBase_ + index
-    int64_t bucketBase_ = 0;
-    size_t lowestBucket_ = 0;        // no bucket below this one holds a node
+    static constexpr size_t kBuckets = 32;  // a power of two above the 17 f values in use
+    std::array<int32_t, kBuckets> buckets_{};  // head node of the chain for f = its index mod 32
+    int64_t lowestF_ = 0;                      // no open node has a lower f
     size_t openCount_ = 0;
     KVQPointList path_;
 };

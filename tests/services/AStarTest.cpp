@@ -160,6 +160,45 @@ TEST(AStarFinder, RandomMazesMatchReference)
     }
 }
 
+// Starts just off the grid or on a blocked cell are expanded like any other start, and a grid
+// wider or taller than its array has a ragged last row; all must match the direct reading.
+TEST(AStarFinder, OffGridStartsAndShortArraysMatchReference)
+{
+    const struct {
+        const char* name;
+        int width, height, arrayCells;
+        KVQPoint start, goal;
+        bool diagonal;
+        bool found;
+    } cases[] = {
+        {"start left of the grid", 4, 3, 12, {-1, 0}, {3, 2}, false, true},
+        {"start below the far corner", 4, 3, 12, {4, 3}, {0, 0}, true, true},
+        {"start below the far corner, four-way", 4, 3, 12, {4, 3}, {0, 0}, false, false},
+        {"start two cells off", 4, 3, 12, {-2, 0}, {0, 0}, true, false},
+        {"start on a blocked cell", 4, 3, 12, {1, 1}, {3, 0}, false, true},
+        {"ragged last row", 5, 5, 12, {0, 0}, {1, 2}, false, true},
+        {"goal past the ragged row", 5, 5, 12, {0, 0}, {2, 2}, false, false},
+        {"one column", 1, 6, 6, {0, 5}, {0, 0}, true, true},
+        {"width beyond the array", 1000, 2, 7, {0, 0}, {6, 0}, true, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        // Cell (1, 1) is blocked; cells past the array read as blocked in the reference's grid.
+        std::vector<int> cells(static_cast<size_t>(c.width * c.height), 9);
+        IntArray map;
+        for (int i = 0; i < c.arrayCells; ++i) {
+            cells[static_cast<size_t>(i)] = c.width > 1 && i == 1 + c.width ? 9 : 0;
+            map.Push(cells[static_cast<size_t>(i)]);
+        }
+        CKVQAStarFinder finder;
+        ASSERT_TRUE(finder.loadMapFromMemory(&map, c.width, c.height, 0));
+        finder.setStart(c.start.x, c.start.y);
+        finder.setGoal(c.goal.x, c.goal.y);
+        EXPECT_EQ(finder.find(c.diagonal), c.found);
+        EXPECT_EQ(PathOf(finder), ReferenceFind(cells, c.width, c.height, 0, c.start, c.goal, c.diagonal));
+    }
+}
+
 TEST(AStarFinder, RejectsMissingMapAndNegativeSizesKeepingThePreviousMap)
 {
     IntArray map;
