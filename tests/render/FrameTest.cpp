@@ -188,6 +188,15 @@ TEST_F(Frames, HugeRectanglesDrawOnlyTheTilesThatShow)
     EXPECT_EQ(recording.Count("PushClip"), recording.Count("PopClip"));
     EXPECT_LT(recording.Count("StretchBlit"), 2 * (kWidth + 8) * (kHeight + 8));
 
+    // One-pixel tiles 10000 pixels across their strip, tiled down it: still only the rows that show.
+    recording.Reset();
+    f.LeftCenter.fScaleX = 1250.0f;
+    f.Center.file = "";
+    recording.PushClip(KVQRect{0, kWidth, 0, kHeight}, 0);
+    f.Draw(KVQRect{0, 2000000000, 0, 2000000000});
+    recording.PopClip();
+    EXPECT_LT(recording.Count("StretchBlit"), 2 * (kWidth + kHeight + 8));
+
     CKVQWin32DC soft;
     ASSERT_EQ(soft.Init(kWidth, kHeight, nullptr, 0), 0);
     SetCurrentDevice(&soft);

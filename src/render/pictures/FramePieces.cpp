@@ -14,6 +14,10 @@ namespace frame_pieces {
 namespace {
 
 constexpr const char* kRectGroup = "Rect";
+// How far past its landing a copy can draw: the one-pixel outline. A turned copy adds nothing,
+// since the devices cut the unturned destination to the clip before turning it; counting its
+// other side here would let a piece long across the strip make every copy of the strip "visible".
+constexpr int64_t kOutlineMargin = 2;
 
 int64_t FloorDiv(int64_t a, int64_t b)
 {
@@ -145,10 +149,9 @@ void Painter::TileArea(Sprite& piece, const KVQRect& area, int32_t tileWidth, in
         return;
     const KVQRect cell{area.left, wrap32::Add(area.left, tileWidth), area.top, wrap32::Add(area.top, tileHeight)};
     const KVQRect landing = piece.GetDestRect(cell);
-    const int64_t margin = std::max(std::abs(int64_t{landing.Width()}), std::abs(int64_t{landing.Height()})) + 2;
     int64_t first = 0, last = 0;
     VisibleCopies(std::min(landing.top, landing.bottom), std::max(landing.top, landing.bottom), tileHeight, rows,
-                  visible.top, visible.bottom, margin, first, last);
+                  visible.top, visible.bottom, kOutlineMargin, first, last);
     for (int64_t row = first; row < last; ++row)
         Repeat(piece, Moved(cell, 0, row * tileHeight), tileWidth, 0, columns);
 }
@@ -162,22 +165,22 @@ bool Painter::Visible(KVQRect& visible) const
 
 void Painter::Repeat(Sprite& piece, const KVQRect& target, int32_t stepX, int32_t stepY, int64_t count) const
 {
-    if (count <= 0)
+    // A piece whose image is missing draws nothing: it is looked for once, not once for every copy.
+    if (count <= 0 || piece.Resolve() == -1)
         return;
     KVQRect visible;
     if (!Visible(visible))
         return;
     // Every copy lands at the same place inside its own target, so the first one's landing, moved
-    // by the step, is every copy's; the margin covers the outline and a turned piece's corners.
+    // by the step, is every copy's.
     const KVQRect landing = piece.GetDestRect(target);
-    const int64_t margin = std::max(std::abs(int64_t{landing.Width()}), std::abs(int64_t{landing.Height()})) + 2;
     int64_t first = 0, last = count;
     if (stepX > 0)
         VisibleCopies(std::min(landing.left, landing.right), std::max(landing.left, landing.right), stepX, count,
-                      visible.left, visible.right, margin, first, last);
+                      visible.left, visible.right, kOutlineMargin, first, last);
     else if (stepY > 0)
         VisibleCopies(std::min(landing.top, landing.bottom), std::max(landing.top, landing.bottom), stepY, count,
-                      visible.top, visible.bottom, margin, first, last);
+                      visible.top, visible.bottom, kOutlineMargin, first, last);
     for (int64_t k = first; k < last; ++k)
         piece.Draw(Moved(target, k * stepX, k * stepY));
 }
