@@ -39,8 +39,14 @@ void PrintUsage(FILE* out)
                  "  --root DIR   the game's application folder (default: the executable's folder)\n"
                  "  --verbose    show the engine's developer output on standard error\n\n"
                  "commands:\n");
-    for (const ToolCommand& c : kCommands)
-        std::fprintf(out, "  %-7s %-32s %s\n", c.name, c.usage, c.summary);
+    // A usage too long for its column puts the summary on a line of its own.
+    constexpr int kUsageColumn = 40;
+    for (const ToolCommand& c : kCommands) {
+        if (std::strlen(c.usage) <= static_cast<size_t>(kUsageColumn))
+            std::fprintf(out, "  %-8s %-*s %s\n", c.name, kUsageColumn, c.usage, c.summary);
+        else
+            std::fprintf(out, "  %-8s %s\n  %-8s %-*s %s\n", c.name, c.usage, "", kUsageColumn, "", c.summary);
+    }
     std::fprintf(out, "\nkvqtool COMMAND --help shows one command's usage.\n");
 }
 
