@@ -22,6 +22,7 @@
 #include "render/pictures/Picture.h"
 #include "support/HeapCounter.h"
 #include "support/Ratio.h"
+#include "support/TreeFrames.h"
 #include "ui/Window.h"
 #include "ui/WindowMgr.h"
 
@@ -130,23 +131,6 @@ struct LayoutScope {
     }
 };
 
-void Run(benchmark::State& state, CKVQDC& dc)
-{
-    // The first frame resolves every sprite; the ones measured only draw.
-    dc.BeginScene();
-    CKVQWindowMgr::Instance().Render(dc);
-    dc.EndScene();
-    int64_t allocated = 0;
-    for (auto _ : state) {
-        const int64_t before = heap_counter::allocations.load();
-        dc.BeginScene();
-        CKVQWindowMgr::Instance().Render(dc);
-        dc.EndScene();
-        allocated += heap_counter::allocations.load() - before;
-    }
-    state.counters["allocations/frame"] = static_cast<double>(allocated) / static_cast<double>(state.iterations());
-}
-
 void Software(benchmark::State& state, CKVQWindow* (*cell)(int))
 {
     SetTextureKind(kTextureMemoryImage);
@@ -154,7 +138,7 @@ void Software(benchmark::State& state, CKVQWindow* (*cell)(int))
     CKVQWin32DC dc;
     dc.Init(kScreenWidth, kScreenHeight, nullptr, 0);
     SetCurrentDevice(&dc);
-    Run(state, dc);
+    RenderTreeFrames(state, dc);
     SetCurrentDevice(nullptr);
     // The share of the screen drawn (a guard against timing frames that stopped early).
     int64_t covered = 0;
@@ -172,7 +156,7 @@ void OpenGL(benchmark::State& state, CKVQWindow* (*cell)(int))
     {
         LayoutScope layout(cell);
         SetCurrentDevice(gl.dc.get());
-        Run(state, *gl.dc);
+        RenderTreeFrames(state, *gl.dc);
         SetCurrentDevice(nullptr);
     }
 }

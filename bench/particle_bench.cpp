@@ -19,6 +19,7 @@
 #include "support/GLTarget.h"
 #include "support/HeapCounter.h"
 #include "support/Ratio.h"
+#include "support/TreeFrames.h"
 #include "ui/Window.h"
 #include "ui/WindowMgr.h"
 
@@ -188,22 +189,6 @@ struct LayoutScope {
     }
 };
 
-void Run(benchmark::State& state, CKVQDC& dc)
-{
-    dc.BeginScene();
-    CKVQWindowMgr::Instance().Render(dc);
-    dc.EndScene();
-    int64_t allocated = 0;
-    for (auto _ : state) {
-        const int64_t before = heap_counter::allocations.load();
-        dc.BeginScene();
-        CKVQWindowMgr::Instance().Render(dc);
-        dc.EndScene();
-        allocated += heap_counter::allocations.load() - before;
-    }
-    state.counters["allocations/frame"] = static_cast<double>(allocated) / static_cast<double>(state.iterations());
-}
-
 void Software(benchmark::State& state, CKVQWindow* (*cell)(int))
 {
     SetTextureKind(kTextureMemoryImage);
@@ -211,7 +196,7 @@ void Software(benchmark::State& state, CKVQWindow* (*cell)(int))
     CKVQWin32DC dc;
     dc.Init(kScreenWidth, kScreenHeight, nullptr, 0);
     SetCurrentDevice(&dc);
-    Run(state, dc);
+    RenderTreeFrames(state, dc);
     SetCurrentDevice(nullptr);
 }
 
@@ -222,7 +207,7 @@ void OpenGL(benchmark::State& state, CKVQWindow* (*cell)(int))
         return;
     LayoutScope layout(cell);
     SetCurrentDevice(gl.dc.get());
-    Run(state, *gl.dc);
+    RenderTreeFrames(state, *gl.dc);
     SetCurrentDevice(nullptr);
 }
 
