@@ -3,7 +3,6 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
-#include <map>
 
 #include "gfx/DC.h"
 #include "io/Archive.h"
@@ -12,7 +11,7 @@
 #include "render/logic/LogicSupport.h"
 #include "render/logic/LuaLogic.h"
 #include "render/pictures/Picture.h"
-#include "ui/TimerSystem.h"
+#include "render/SharedTimer.h"
 #include "ui/Window.h"
 
 namespace {
@@ -44,27 +43,6 @@ void TransferFrame(CIArchive& ar, KVQAnimate::Frame& frame)
         block.String(frame.script, "script");
         frame.sprite.Transfer(block);
     });
-}
-
-// The animations that use each timer. The timer system gives the animations of one window one
-// timer (a second SetTimer of the same window and name restarts the first), so the timer is
-// killed only when the last of them goes: removing one animation must not stop the others.
-std::map<uint32_t, int32_t>& TimerUsers()
-{
-    static std::map<uint32_t, int32_t> users;
-    return users;
-}
-
-void ReleaseTimer(uint32_t id)
-{
-    if (id == 0)
-        return;
-    auto found = TimerUsers().find(id);
-    if (found != TimerUsers().end() && --found->second > 0)
-        return;
-    if (found != TimerUsers().end())
-        TimerUsers().erase(found);
-    CKVQTimerSystem::Instance().KillTimer(id);
 }
 
 void OnAnimateHandler(IRender* self, const char*, CKVQWindow* owner, CKVQMessage*, CKVQWindow*)
@@ -133,7 +111,7 @@ CRenderObject_Animate::CRenderObject_Animate()
 
 CRenderObject_Animate::~CRenderObject_Animate()
 {
-    ReleaseTimer(timerId);
+    ReleaseSharedTimer(timerId);
 }
 
 CKVQEditHook& CRenderObject_Animate::AttributeTable() const
@@ -182,13 +160,8 @@ void CRenderObject_Animate::StartTimer()
     CKVQWindow* owner = GetOwner();
     if (!owner || owner->IsDeleted())
         return;
-    const uint32_t id = CKVQTimerSystem::Instance().SetTimer(owner, kOnAnimate, animate.Tick(), kForever, kTimerDelay);
-    if (id != timerId) {
-        ReleaseTimer(timerId);  // started again after the editor cleared IsSetTimer
-        timerId = id;
-        if (id != 0)
-            ++TimerUsers()[id];
-    }
+    // Started again after the editor cleared IsSetTimer, the object may still hold an older timer.
+    HoldSharedTimer(timerId, owner, kOnAnimate, animate.Tick(), kForever, kTimerDelay);
     IsSetTimer = timerId != 0 ? 1 : 0;
 }
 

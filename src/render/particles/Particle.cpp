@@ -2,7 +2,6 @@
 
 #include <climits>
 #include <cstring>
-#include <map>
 #include <string>
 
 #include "common/Notices.h"
@@ -13,7 +12,7 @@
 #include "render/logic/LuaLogic.h"
 #include "render/pictures/Picture.h"
 #include "ui/Message.h"
-#include "ui/TimerSystem.h"
+#include "render/SharedTimer.h"
 #include "ui/Window.h"
 
 namespace {
@@ -33,27 +32,6 @@ constexpr const char* kStepRange = "0:1000:1";
 // The timer repeats until the emitter lets it go; the first update comes with the first tick.
 constexpr uint32_t kForever = UINT32_MAX;
 constexpr int32_t kTimerDelay = 1;
-
-// The emitters that use each timer. The timer system gives the emitters of one window one timer
-// (a second SetTimer of the same window and name restarts the first), so it is killed only when
-// the last of them lets go: removing one emitter must not stop the others.
-std::map<uint32_t, int32_t>& TimerUsers()
-{
-    static std::map<uint32_t, int32_t> users;
-    return users;
-}
-
-void ReleaseTimer(uint32_t id)
-{
-    if (id == 0)
-        return;
-    auto found = TimerUsers().find(id);
-    if (found != TimerUsers().end() && --found->second > 0)
-        return;
-    if (found != TimerUsers().end())
-        TimerUsers().erase(found);
-    CKVQTimerSystem::Instance().KillTimer(id);
-}
 
 CRenderObject_Particle* Self(IRender* self)
 {
@@ -127,7 +105,7 @@ CRenderObject_Particle::CRenderObject_Particle()
 
 CRenderObject_Particle::~CRenderObject_Particle()
 {
-    ReleaseTimer(timerId);
+    ReleaseSharedTimer(timerId);
 }
 
 CKVQEditHook& CRenderObject_Particle::AttributeTable() const
@@ -143,20 +121,12 @@ void CRenderObject_Particle::StartTimer()
     CKVQWindow* owner = GetOwner();
     if (!owner || owner->IsDeleted())
         return;
-    const uint32_t id =
-        CKVQTimerSystem::Instance().SetTimer(owner, kOnParticleUpdate, kUpdateInterval, kForever, kTimerDelay);
-    if (id == timerId)
-        return;  // restarted: the same timer, already counted
-    ReleaseTimer(timerId);
-    timerId = id;
-    if (id != 0)
-        ++TimerUsers()[id];
+    HoldSharedTimer(timerId, owner, kOnParticleUpdate, kUpdateInterval, kForever, kTimerDelay);
 }
 
 void CRenderObject_Particle::StopTimer()
 {
-    ReleaseTimer(timerId);
-    timerId = 0;
+    ReleaseSharedTimer(timerId);
 }
 
 void CRenderObject_Particle::FireAtWindowCentre()
