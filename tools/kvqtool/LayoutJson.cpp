@@ -118,46 +118,6 @@ bool DecodeString(const Json& value, CKVQString& s)
     return false;
 }
 
-// A float as the shortest decimal that gives the same float back (else its exact double);
-// values JSON has no number for (infinities, NaN) as their bits.
-Json EncodeFloat(float f)
-{
-    if (!std::isfinite(f)) {
-        uint32_t bits;
-        std::memcpy(&bits, &f, 4);
-        char text[16];
-        std::snprintf(text, sizeof(text), "0x%08x", bits);
-        return std::string(text);
-    }
-    char text[64];
-    auto result = std::to_chars(text, text + sizeof(text) - 1, f);
-    *result.ptr = '\0';
-    double shortest = std::strtod(text, nullptr);
-    auto back = static_cast<float>(shortest);
-    if (std::memcmp(&back, &f, 4) == 0)
-        return shortest;
-    return static_cast<double>(f);
-}
-
-bool DecodeFloat(const Json& value, float& f)
-{
-    if (value.is_number()) {
-        f = static_cast<float>(value.get<double>());
-        return true;
-    }
-    if (!value.is_string())
-        return false;
-    const std::string& text = value.get_ref<const std::string&>();
-    if (text.size() != 10 || text.compare(0, 2, "0x") != 0)
-        return false;
-    uint32_t bits = 0;
-    auto result = std::from_chars(text.data() + 2, text.data() + text.size(), bits, 16);
-    if (result.ec != std::errc() || result.ptr != text.data() + text.size())
-        return false;
-    std::memcpy(&f, &bits, 4);
-    return true;
-}
-
 template <class T>
 bool DecodeInteger(const Json& value, T& out)
 {
@@ -674,7 +634,7 @@ private:
             return v;
         }
         switch (kind) {
-        case Kind::Float: return EncodeFloat(*static_cast<const float*>(data));
+        case Kind::Float: return EncodeJsonFloat(*static_cast<const float*>(data));
         case Kind::Bool: return *static_cast<const int32_t*>(data) != 0;
         case Kind::Bytes:
             return ToHex(static_cast<const uint8_t*>(data), static_cast<size_t>(length > 0 ? length : 0));
@@ -740,7 +700,7 @@ private:
         case Kind::Ptr: return DecodeNumber(value, hint, *static_cast<uint32_t*>(data), expected);
         case Kind::Float:
             expected = "a number (or the bits of a float as \"0x\" and 8 hex digits)";
-            return DecodeFloat(value, *static_cast<float*>(data));
+            return DecodeJsonFloat(value, *static_cast<float*>(data));
         case Kind::Bool: {
             // Switches take true/false and 1/0 alike.
             expected = "true or false (or 1 or 0)";
@@ -1103,4 +1063,42 @@ void LayoutSchema::WorkOutClass(const std::string& name, Record& record)
     }
     record.working = false;
     record.ready = record.values.is_object();
+}
+
+LayoutJson EncodeJsonFloat(float f)
+{
+    if (!std::isfinite(f)) {
+        uint32_t bits;
+        std::memcpy(&bits, &f, 4);
+        char text[16];
+        std::snprintf(text, sizeof(text), "0x%08x", bits);
+        return std::string(text);
+    }
+    char text[64];
+    auto result = std::to_chars(text, text + sizeof(text) - 1, f);
+    *result.ptr = '\0';
+    double shortest = std::strtod(text, nullptr);
+    auto back = static_cast<float>(shortest);
+    if (std::memcmp(&back, &f, 4) == 0)
+        return shortest;
+    return static_cast<double>(f);
+}
+
+bool DecodeJsonFloat(const LayoutJson& value, float& f)
+{
+    if (value.is_number()) {
+        f = static_cast<float>(value.get<double>());
+        return true;
+    }
+    if (!value.is_string())
+        return false;
+    const std::string& text = value.get_ref<const std::string&>();
+    if (text.size() != 10 || text.compare(0, 2, "0x") != 0)
+        return false;
+    uint32_t bits = 0;
+    auto result = std::from_chars(text.data() + 2, text.data() + text.size(), bits, 16);
+    if (result.ec != std::errc() || result.ptr != text.data() + text.size())
+        return false;
+    std::memcpy(&f, &bits, 4);
+    return true;
 }

@@ -16,6 +16,12 @@ class CKVQWindow;
 
 using LayoutJson = nlohmann::ordered_json;
 
+// A float as the shortest decimal that gives the same float back (else its exact double); values
+// JSON has no number for (infinities, NaN) as their bits, "0x" and 8 hex digits. Decoding takes
+// either form.
+LayoutJson EncodeJsonFloat(float f);
+bool DecodeJsonFloat(const LayoutJson& value, float& f);
+
 // The windows of a layout file (one) or a window-list file, released when done.
 struct LayoutWindows {
     bool isList = false;

@@ -7,11 +7,8 @@
 // Names in the game's code page appear as JSON text when they convert to UTF-8 and back
 // unchanged, otherwise as {"hex": "..."}.
 
-#include <charconv>
 #include <cstdio>
 #include <cstdint>
-#include <fstream>
-#include <iterator>
 #include <limits>
 #include <nlohmann/json.hpp>
 #include <set>

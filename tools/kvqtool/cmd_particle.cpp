@@ -8,19 +8,17 @@
 // so build(dump(file)) gives the file back byte for byte. Floats JSON has no number for
 // (infinities, NaN) are written as their bits, "0x7fc00000".
 
-#include <charconv>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <limits>
 #include <nlohmann/json.hpp>
 #include <string>
 
 #include "Commands.h"
+#include "LayoutJson.h"
 #include "render/particles/ParticleInfo.h"
 
 namespace {
@@ -76,42 +74,16 @@ constexpr size_t kPaddingBytes = sizeof(ParticleInfo::padding);
 
 // ---- values ----
 
-Json EncodeFloat(float f)
-{
-    if (!std::isfinite(f)) {
-        uint32_t bits;
-        std::memcpy(&bits, &f, 4);
-        char text[16];
-        std::snprintf(text, sizeof text, "0x%08x", bits);
-        return std::string(text);
-    }
-    // The shortest decimal that reads back as the same float.
-    char text[64];
-    auto result = std::to_chars(text, text + sizeof text - 1, f);
-    *result.ptr = '\0';
-    return std::strtod(text, nullptr);
-}
-
+// Floats as the layout JSON writes them; a number beyond the float range is refused rather than
+// turned into an infinity.
 bool DecodeFloat(const Json& value, float& f)
 {
     if (value.is_number()) {
         const double d = value.get<double>();
         if (std::isfinite(d) && std::fabs(d) > static_cast<double>(std::numeric_limits<float>::max()))
             return false;
-        f = static_cast<float>(d);
-        return true;
     }
-    if (!value.is_string())
-        return false;
-    const std::string& text = value.get_ref<const std::string&>();
-    if (text.size() != 10 || text.compare(0, 2, "0x") != 0)
-        return false;
-    uint32_t bits = 0;
-    auto result = std::from_chars(text.data() + 2, text.data() + text.size(), bits, 16);
-    if (result.ec != std::errc() || result.ptr != text.data() + text.size())
-        return false;
-    std::memcpy(&f, &bits, 4);
-    return true;
+    return DecodeJsonFloat(value, f);
 }
 
 bool DecodeInteger(const Json& value, int64_t low, int64_t high, int64_t& out)
@@ -154,7 +126,7 @@ Json DumpField(const Field& field, const uint8_t* bytes)
     case FieldKind::Int32:
         return Read<int32_t>(bytes, field.offset);
     case FieldKind::Float:
-        return EncodeFloat(Read<float>(bytes, field.offset));
+        return EncodeJsonFloat(Read<float>(bytes, field.offset));
     case FieldKind::Switch: {
         // A switch byte other than 0 and 1 is kept as its number.
         const uint8_t b = bytes[field.offset];
@@ -169,7 +141,7 @@ Json DumpField(const Field& field, const uint8_t* bytes)
     case FieldKind::Color: {
         Json color = Json::object();
         for (size_t i = 0; i < 4; ++i)
-            color[kChannels[i]] = EncodeFloat(Read<float>(bytes, field.offset + 4 * i));
+            color[kChannels[i]] = EncodeJsonFloat(Read<float>(bytes, field.offset + 4 * i));
         return color;
     }
     }
