@@ -5,6 +5,7 @@
 // for byte. new writes a font that regenerates from the face at load: no pages yet, the line
 // height the face reports (the size itself where the face cannot be made here).
 
+#include <charconv>
 #include <cstdio>
 #include <limits>
 #include <string>

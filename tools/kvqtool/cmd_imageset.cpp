@@ -7,8 +7,9 @@
 // Names in the game's code page appear as JSON text when they convert to UTF-8 and back
 // unchanged, otherwise as {"hex": "..."}.
 
-#include <cstdio>
+#include <charconv>
 #include <cstdint>
+#include <cstdio>
 #include <limits>
 #include <nlohmann/json.hpp>
 #include <set>
