@@ -363,7 +363,7 @@ void KVQAPI_Pause()
     Broadcast(kOnPause);
     KVQCurlPause();
     GetCoreCfg().IsPaused = true;
-    CKVQFontMgr::Instance().ReleaseAll();
+    // The fonts' atlas pages are textures of the cache: releasing the cache releases them too.
     CTextureCache::Instance().ReleaseAll();
     if (CKVQDC* device = GetCurrentDevice())
         device->Shutdown();
@@ -376,8 +376,7 @@ void KVQAPI_Resume()
 {
     GetCoreCfg().IsPaused = false;
     KVQCurlResume();
-    CKVQFontMgr::Instance().RestoreAll();
-    CTextureCache::Instance().UploadAll();
+    CTextureCache::Instance().UploadAll();  // the fonts' atlas pages among them
     if (CKVQDC* device = GetCurrentDevice())
         device->ResetDevice();
     SimpleAudioEngine* audio = SimpleAudioEngine::sharedEngine();
@@ -406,7 +405,6 @@ bool KVQAPI_CaptureFrame(std::vector<uint8_t>& rgba, int32_t& width, int32_t& he
     // frame and handed back again, quietly: the game is not told, and it stays paused.
     const bool paused = GetCoreCfg().IsPaused;
     if (paused) {
-        CKVQFontMgr::Instance().RestoreAll();
         CTextureCache::Instance().UploadAll();
         device->ResetDevice();
     }
@@ -420,7 +418,6 @@ bool KVQAPI_CaptureFrame(std::vector<uint8_t>& rgba, int32_t& width, int32_t& he
     device->EndScene();
     const bool read = device->ReadFrame(rgba, width, height);
     if (paused) {
-        CKVQFontMgr::Instance().ReleaseAll();
         CTextureCache::Instance().ReleaseAll();
         device->Shutdown();
     }

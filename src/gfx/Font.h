@@ -341,6 +341,9 @@ public:
     // loaded font, null when none is loaded.
     CKVQFont* GetDefaultFont();
 
+    // Drop and rebuild the device copies of every font's pages. The pages are textures of the
+    // texture cache, so pause and resume, which release and restore the whole cache, need not
+    // call these as well (they would upload every page twice).
     void ReleaseAll();
     void RestoreAll();
     // Drops every font and forgets failed names (tests).
